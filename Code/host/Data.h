@@ -1,0 +1,99 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/Geometry.h"
+#include "runtime/Variant.h"
+
+namespace corvale::host {
+
+/// The field type codes the host reports.
+namespace fieldtype {
+inline constexpr int32_t kSmallInteger = 0;
+inline constexpr int32_t kInteger = 1;
+inline constexpr int32_t kSingle = 2;
+inline constexpr int32_t kDouble = 3;
+inline constexpr int32_t kText = 4;
+inline constexpr int32_t kDate = 5;
+inline constexpr int32_t kObjectId = 6;
+inline constexpr int32_t kGeometry = 7;
+inline constexpr int32_t kBlob = 8;
+}  // namespace fieldtype
+
+class IField : public virtual Object {
+ public:
+  virtual std::string name() = 0;
+  virtual int32_t type() = 0;
+};
+
+class IFields : public virtual Object {
+ public:
+  virtual int32_t fieldCount() = 0;
+  virtual std::shared_ptr<IField> field(int32_t index) = 0;
+};
+
+/// A new query filter carries one where clause.
+class IQueryFilter : public virtual Object {
+ public:
+  virtual void setWhereClause(const std::string& clause) = 0;
+  virtual std::string whereClause() = 0;
+};
+
+/// What a table and a feature class have in common.
+class IClass : public virtual Object {
+ public:
+  /// The index of the field of that name, or a negative number when there is none.
+  virtual int32_t findField(const std::string& name) = 0;
+  virtual std::shared_ptr<IFields> fields() = 0;
+  virtual bool hasObjectId() = 0;
+  virtual std::string objectIdFieldName() = 0;
+};
+
+/// The values of a row by field index.
+class IRowValues : public virtual Object {
+ public:
+  /// The value at the index; null for a field without a value.
+  virtual Variant value(int32_t index) = 0;
+};
+
+class IRow : public virtual Object {
+ public:
+  virtual int64_t objectId() = 0;
+};
+
+class IFeature : public virtual Object {
+ public:
+  virtual std::shared_ptr<IGeometry> shape() = 0;
+};
+
+/// Rows of a search, one at a time; nothing at the end.
+class ICursor : public virtual Object {
+ public:
+  virtual std::shared_ptr<IRow> nextRow() = 0;
+};
+
+class IFeatureCursor : public virtual Object {
+ public:
+  virtual std::shared_ptr<IFeature> nextFeature() = 0;
+};
+
+class ITable : public virtual Object {
+ public:
+  /**
+   * The rows that the filter's where clause selects (all rows for nothing).
+   * With `reuse` true the cursor may hand out the same row object each time.
+   * A clause that the host cannot read is a failure.
+   */
+  virtual std::shared_ptr<ICursor> search(const std::shared_ptr<IQueryFilter>& filter,
+                                          bool reuse) = 0;
+};
+
+class IFeatureClass : public virtual Object {
+ public:
+  /// The number of features the filter selects (all for nothing).
+  virtual int32_t featureCount(const std::shared_ptr<IQueryFilter>& filter) = 0;
+};
+
+}  // namespace corvale::host

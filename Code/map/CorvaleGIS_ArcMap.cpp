@@ -1,0 +1,256 @@
+#include "map/CorvaleGIS_ArcMap.h"
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <unordered_set>
+
+#include "errors/ErrorHandling.h"
+#include "host/Services.h"
+#include "runtime/Text.h"
+#include "state/ProductState.h"
+
+namespace corvale {
+
+using namespace host;
+
+namespace {
+
+constexpr int32_t kGroupMemberCounterLimit = 32767;
+
+std::shared_ptr<IMap> focusMap() { return need(state().HostDocument).focusMap(); }
+
+/**
+ * Visits the feature layers of the focus map: top-level ones, and those
+ * directly inside top-level groups. The focus map is asked for anew at each
+ * top-level layer. The member counter is 16 bits wide, as it always was: a
+ * group with more than 32767 members overflows it (failure 6).
+ */
+void walkFeatureLayers(const std::function<void(const std::shared_ptr<ILayer>&)>& visit) {
+  const int32_t count = need(focusMap()).layerCount();
+  for (int32_t i = 0; i < count; ++i) {
+    std::shared_ptr<ILayer> layer = need(focusMap()).layer(i);
+    if (isA<IGroupLayer>(layer)) {
+      auto group = query<ICompositeLayer>(layer);
+      const int32_t members = group->memberCount();
+      for (int32_t j = 0; j < members; ++j) {
+        std::shared_ptr<ILayer> member = group->member(j);
+        if (isA<IFeatureLayer>(member)) visit(member);
+        if (j == kGroupMemberCounterLimit) raise(err::kOverflow);
+      }
+    } else if (isA<IFeatureLayer>(layer)) {
+      visit(layer);
+    }
+  }
+}
+
+/// A set of value texts compared exactly, looked up without copying the text.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const noexcept {
+    return std::hash<std::string_view>{}(text);
+  }
+};
+using SeenSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
+
+}  // namespace
+
+std::shared_ptr<IFeatureLayer> GetLayerByName(const std::string& name) {
+  std::shared_ptr<IFeatureLayer> result;
+  auto failure = Trap::run([&] {
+    walkFeatureLayers([&](const std::shared_ptr<ILayer>& layer) {
+      if (equalsNoCase(layer->name(), name)) result = query<IFeatureLayer>(layer);
+    });
+  });
+  if (failure) {
+    result.reset();
+    (void)Trap::run([&] { forms().messageBox("Error: Could not find layer " + name); });
+  }
+  return result;
+}
+
+void LoadListWithLayers(IListBox& list) {
+  auto failure = Trap::run([&] {
+    list.clear();
+    walkFeatureLayers([&](const std::shared_ptr<ILayer>& layer) { list.append(layer->name()); });
+  });
+  if (failure) (void)Trap::run([&] { forms().messageBox("Error loading map layers"); });
+}
+
+void LoadListWithFields(IListBox& list, const std::shared_ptr<IFeatureLayer>& layer) {
+  auto failure = Trap::run([&] {
+    list.clear();
+    auto table = query<IDisplayTable>(layer)->displayTable();
+    auto fields = query<IClass>(table)->fields();
+    const int32_t count = need(fields).fieldCount();
+    for (int32_t i = 0; i < count; ++i) list.append(need(fields->field(i)).name());
+  });
+  if (failure) (void)Trap::run([&] { forms().messageBox("Error loading layer fields"); });
+}
+
+void LoadListWithUniqueFieldValues(const std::string& layerName, const std::string& fieldName,
+                                   IListBox& list, bool showProgress,
+                                   const std::shared_ptr<IQueryFilter>& filter) {
+  Trap trap("LoadListWithUniqueFieldValues", kArcMapModule);
+  std::shared_ptr<IProgressIndicator> progress;
+  auto failure = trap.run([&] {
+    trap.line(1);
+    list.clear();
+    trap.line(2);
+    if (isBlank(layerName) || isBlank(fieldName)) return;
+    trap.line(3);
+    if (equalsNoCase(fieldName, "Shape")) {
+      forms().messageBox("Shape field is not accessible");
+      return;
+    }
+    trap.line(4);
+    progress = need(need(state().HostApplication).statusBar()).progressIndicator();
+    need(progress).setMessage("Loading List: " + fieldName + "...");
+    progress->setStepSize(1);
+    progress->setPosition(0);
+    trap.line(5);
+    auto layer = GetLayerByName(layerName);
+    if (!layer) return;
+    trap.line(6);
+    auto featureClass = layer->featureClass();
+    progress->setMaximum(need(featureClass).featureCount(nullptr));
+    progress->setPosition(0);
+    trap.line(7);
+    if (showProgress) progress->show();
+    trap.line(8);
+    SeenSet seen;
+    auto table = query<IDisplayTable>(layer)->displayTable();
+    if (showProgress) progress->step();
+    trap.line(9);
+    auto cursor = query<ITable>(table)->search(filter, false);
+    trap.line(10);
+    const int32_t index = query<IClass>(table)->findField(fieldName);
+    if (index < 0) {
+      progress->hide();
+      return;
+    }
+    trap.line(11);
+    for (auto row = need(cursor).nextRow(); row; row = cursor->nextRow()) {
+      Variant value = query<IRowValues>(row)->value(index);
+      if (!value.isNull()) {
+        std::string text = textOf(value);
+        if (seen.find(std::string_view(text)) == seen.end()) {
+          const bool listed = !text.empty();
+          auto inserted = seen.insert(std::move(text));
+          if (listed) list.append(*inserted.first);
+        }
+      }
+      if (showProgress) progress->step();
+    }
+    trap.line(12);
+    progress->hide();
+  });
+  if (failure) {
+    if (progress) (void)Trap::run([&] { progress->hide(); });
+    trap.report(*failure);
+  }
+}
+
+std::string whereClauseFor(const std::string& fieldName, int32_t fieldType,
+                           const std::string& value) {
+  std::string wrapped;
+  switch (fieldType) {
+    case fieldtype::kText:
+      // An apostrophe inside the value is doubled, so that O'Brien is found and
+      // a crafted name cannot change the query.
+      wrapped.reserve(value.size() + 2);
+      wrapped += '\'';
+      for (char c : value) {
+        wrapped += c;
+        if (c == '\'') wrapped += '\'';
+      }
+      wrapped += '\'';
+      break;
+    case fieldtype::kDate: wrapped = "#" + value + "#"; break;
+    default: wrapped = value; break;
+  }
+  return fieldName + " = " + wrapped;
+}
+
+std::shared_ptr<IFeature> GetFeatureByValue(const std::shared_ptr<IFeatureLayer>& layer,
+                                            const std::string& fieldName,
+                                            const std::string& value) {
+  Trap trap("GetFeatureByValue", kArcMapModule);
+  std::shared_ptr<IFeature> result;
+  auto failure = trap.run([&] {
+    trap.line(1);
+    if (!layer || isBlank(fieldName) || isBlank(value)) return;
+    trap.line(2);
+    auto table = query<IDisplayTable>(layer)->displayTable();
+    if (!table) return;
+    trap.line(3);
+    auto tableClass = query<IClass>(table);
+    auto fields = tableClass->fields();
+    const int32_t count = need(fields).fieldCount();
+    int32_t found = -1;
+    for (int32_t i = 0; i < count; ++i) {
+      if (equalsNoCase(need(fields->field(i)).name(), fieldName)) found = i;
+    }
+    if (found < 0) return;
+    trap.line(4);
+    const int32_t type = need(fields->field(found)).type();
+    trap.line(5);
+    const std::string clause = whereClauseFor(fieldName, type, value);
+    trap.line(6);
+    auto filter = hostClasses().createQueryFilter();
+    need(filter).setWhereClause(clause);
+    auto rows = query<ITable>(table)->search(filter, true);
+    auto row = need(rows).nextRow();
+    if (!row) return;
+    trap.line(7);
+    if (!tableClass->hasObjectId()) {
+      forms().messageBox("Table must have OID field.");
+      return;
+    }
+    trap.line(8);
+    auto featureClass = query<IClass>(layer->featureClass());
+    if (!featureClass->hasObjectId()) {
+      forms().messageBox("FeatureClass must have OID field.");
+      return;
+    }
+    trap.line(9);
+    const std::string idClause =
+        featureClass->objectIdFieldName() + " = " + std::to_string(row->objectId());
+    trap.line(10);
+    auto idFilter = hostClasses().createQueryFilter();
+    need(idFilter).setWhereClause(idClause);
+    auto features = layer->search(idFilter, true);
+    result = need(features).nextFeature();
+  });
+  if (failure) {
+    result.reset();
+    trap.report(*failure);
+  }
+  return result;
+}
+
+void ZoomToFeaturePlus(const std::shared_ptr<IFeature>& feature, double margin) {
+  Trap trap("ZoomToFeaturePlus", kArcMapModule);
+  auto failure = trap.run([&] {
+    trap.line(1);
+    if (!feature) return;
+    trap.line(2);
+    const double factor = margin + 1.0;
+    if (!std::isfinite(factor)) raise(err::kOverflow);
+    trap.line(3);
+    std::shared_ptr<IActiveView> view = need(state().HostDocument).activeView();
+    if (isA<IPageLayout>(view)) view = need(view).focusMap();
+    trap.line(4);
+    auto envelope = need(feature->shape()).envelope();
+    trap.line(5);
+    need(envelope).expand(factor, factor, true);
+    trap.line(6);
+    need(view).setExtent(envelope);
+    trap.line(7);
+    view->refresh();
+  });
+  if (failure) trap.report(*failure);
+}
+
+}  // namespace corvale

@@ -1,0 +1,73 @@
+#include "runtime/TextList.h"
+
+#include <limits>
+
+#include "runtime/Failure.h"
+#include "runtime/Text.h"
+
+namespace corvale {
+
+void TextList::clear() {
+  entries_.clear();
+  unsorted_ = false;
+  selected_ = -1;
+}
+
+void TextList::append(std::string text) {
+  if (entries_.size() >= static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
+    raise(err::kOutOfMemory);
+  }
+  entries_.push_back(std::move(text));
+  if (sorted_) unsorted_ = true;
+}
+
+int32_t TextList::count() const { return static_cast<int32_t>(entries_.size()); }
+
+bool TextList::settle() {
+  if (!unsorted_) return false;
+  unsorted_ = false;
+  const std::vector<size_t> order = Collation::order(entries_);
+  std::vector<std::string> sorted;
+  sorted.reserve(entries_.size());
+  int32_t selected = -1;
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (static_cast<int32_t>(order[k]) == selected_) selected = static_cast<int32_t>(k);
+    sorted.push_back(std::move(entries_[order[k]]));
+  }
+  entries_ = std::move(sorted);
+  selected_ = selected;
+  return true;
+}
+
+void TextList::checkIndex(int32_t index) const {
+  if (index < 0 || index >= count()) raise(err::kInvalidProcedureCall);
+}
+
+const std::string& TextList::item(int32_t index) {
+  settle();
+  checkIndex(index);
+  return entries_[static_cast<size_t>(index)];
+}
+
+int32_t TextList::selectedIndex() {
+  settle();
+  return selected_;
+}
+
+void TextList::select(int32_t index) {
+  settle();
+  if (index != -1) checkIndex(index);
+  selected_ = index;
+}
+
+std::string TextList::text() {
+  settle();
+  return selected_ >= 0 ? entries_[static_cast<size_t>(selected_)] : std::string();
+}
+
+const std::vector<std::string>& TextList::entries() {
+  settle();
+  return entries_;
+}
+
+}  // namespace corvale

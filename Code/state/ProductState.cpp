@@ -1,0 +1,12 @@
+#include "state/ProductState.h"
+
+namespace corvale {
+
+ProductState& state() {
+  thread_local ProductState instance;
+  return instance;
+}
+
+void resetState() { state() = ProductState{}; }
+
+}  // namespace corvale

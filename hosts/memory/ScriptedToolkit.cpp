@@ -1,0 +1,165 @@
+#include "hosts/memory/ScriptedToolkit.h"
+
+#include <algorithm>
+
+#include "runtime/Failure.h"
+
+namespace corvale::memory {
+
+std::string oneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void ScriptedListBox::select(int32_t index) {
+  entries_.select(index);
+  if (index >= 0 && onClick_) onClick_();
+}
+
+ScriptedForm::ScriptedForm(ScriptedToolkit& toolkit, const host::FormSpec& spec,
+                           host::IFormEvents& events)
+    : toolkit_(toolkit), spec_(spec), events_(&events) {
+  for (const auto& control : spec_.controls) {
+    if (control.kind == host::ControlKind::ListBox) {
+      const std::string handler = control.name + "_Click";
+      lists_.emplace(control.name, std::make_unique<ScriptedListBox>(
+                                       control.sorted, [this, handler] { fire(handler); }));
+    } else {
+      texts_.emplace(control.name, control.caption);
+    }
+  }
+}
+
+void ScriptedForm::fire(const std::string& handler) {
+  if (!loaded_) return;
+  if (std::find(spec_.handlers.begin(), spec_.handlers.end(), handler) == spec_.handlers.end()) {
+    return;
+  }
+  events_->fire(handler);
+}
+
+host::IListBox& ScriptedForm::listBox(std::string_view name) { return list(name); }
+
+ScriptedListBox& ScriptedForm::list(std::string_view name) {
+  auto found = lists_.find(name);
+  if (found == lists_.end()) raise(err::kTypeMismatch);
+  return *found->second;
+}
+
+std::string ScriptedForm::text(std::string_view control) {
+  auto found = texts_.find(control);
+  if (found == texts_.end()) raise(err::kTypeMismatch);
+  return found->second;
+}
+
+void ScriptedForm::setText(std::string_view control, const std::string& text) {
+  auto found = texts_.find(control);
+  if (found == texts_.end()) raise(err::kTypeMismatch);
+  found->second = text;
+}
+
+int32_t ScriptedForm::pictureHandle(std::string_view control) {
+  const auto* spec = spec_.control(control);
+  if (!spec || spec->kind != host::ControlKind::Picture) raise(err::kTypeMismatch);
+  return toolkit_.nextPicture_++;
+}
+
+void ScriptedForm::press(std::string_view control) { fire(std::string(control) + "_Click"); }
+
+void ScriptedForm::type(std::string_view control, const std::string& text) {
+  setText(control, text);
+}
+
+void ScriptedForm::pick(std::string_view listName, const std::string& entry) {
+  auto& box = list(listName);
+  const auto& entries = box.entries();
+  auto found = std::find(entries.begin(), entries.end(), entry);
+  if (found == entries.end()) raise(err::kInvalidProcedureCall, "No entry " + entry);
+  box.select(static_cast<int32_t>(found - entries.begin()));
+}
+
+std::shared_ptr<host::IForm> ScriptedToolkit::load(const host::FormSpec& spec,
+                                                   host::IFormEvents& events) {
+  auto form = std::make_shared<ScriptedForm>(*this, spec, events);
+  forms_.push_back(form);
+  recorder_->record("window: " + spec.name + " loaded");
+  return form;
+}
+
+void ScriptedToolkit::showModal(const std::shared_ptr<host::IForm>& form) {
+  auto own = std::dynamic_pointer_cast<ScriptedForm>(form);
+  if (!own) raise(err::kTypeMismatch);
+  own->visible_ = true;
+  recorder_->record("window: " + own->name() + " shown modally");
+  if (scripts_.empty()) {
+    ++unscripted_;
+  } else {
+    ModalScript script = std::move(scripts_.front());
+    scripts_.pop_front();
+    script(*own);
+  }
+  if (own->loaded_ && own->visible_) {
+    // The user closes the window with its own close control: it unloads.
+    recorder_->record("window: " + own->name() + " closed by the user");
+    unload(form);
+  }
+}
+
+void ScriptedToolkit::hide(const std::shared_ptr<host::IForm>& form) {
+  auto own = std::dynamic_pointer_cast<ScriptedForm>(form);
+  if (!own) raise(err::kTypeMismatch);
+  own->visible_ = false;
+  recorder_->record("window: " + own->name() + " hidden");
+}
+
+void ScriptedToolkit::unload(const std::shared_ptr<host::IForm>& form) {
+  auto own = std::dynamic_pointer_cast<ScriptedForm>(form);
+  if (!own) raise(err::kTypeMismatch);
+  if (!own->loaded_) return;
+  own->loaded_ = false;
+  own->visible_ = false;
+  recorder_->record("window: " + own->name() + " unloaded");
+}
+
+void ScriptedToolkit::messageBox(const std::string& text) {
+  messages_.push_back(text);
+  recorder_->record("message: " + oneLine(text));
+}
+
+void ScriptedToolkit::setMousePointer(host::MousePointer pointer) {
+  pointer_ = pointer;
+  recorder_->record(pointer == host::MousePointer::Hourglass ? "pointer: hourglass"
+                                                             : "pointer: default");
+}
+
+void ScriptedToolkit::shellOpen(const std::shared_ptr<host::IForm>&, const std::string& address) {
+  shellOpens_.push_back(address);
+  recorder_->record("shell: open " + address);
+}
+
+std::vector<std::shared_ptr<ScriptedForm>> ScriptedToolkit::forms(std::string_view name) const {
+  std::vector<std::shared_ptr<ScriptedForm>> found;
+  for (const auto& weak : forms_) {
+    if (auto form = weak.lock(); form && form->loaded_ && form->name() == name) {
+      found.push_back(form);
+    }
+  }
+  return found;
+}
+
+ScriptedForm& ScriptedToolkit::form(std::string_view name) const {
+  auto found = forms(name);
+  if (found.empty()) raise(err::kObjectNotSet, "No window " + std::string(name) + " is loaded");
+  return *found.back();
+}
+
+}  // namespace corvale::memory

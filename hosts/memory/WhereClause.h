@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "runtime/Variant.h"
+
+namespace corvale::memory {
+
+/**
+ * A where clause of the in-memory host's small dialect:
+ *   <field> = 'text'     (an apostrophe inside doubled: 'O''Brien')
+ *   <field> = number     (-12, 3.5, 1E+20)
+ *   <field> = #date#     (#2024-05-01# or #2024-05-01 13:45:00#)
+ * The field is the text before '=', trimmed. Anything else is refused.
+ */
+struct WhereClause {
+  enum class LiteralKind { Text, Number, Date };
+  std::string field;
+  LiteralKind kind = LiteralKind::Text;
+  /// The literal's text as written (unquoted for text).
+  std::string literal;
+  double number = 0;
+  Date date;
+
+  /// Parses the clause; a malformed one is the host's failure "An invalid SQL statement was used."
+  static WhereClause parse(std::string_view clause);
+
+  /// Whether a field value satisfies the clause; null never does.
+  bool matches(const Variant& value) const;
+};
+
+}  // namespace corvale::memory

@@ -1,0 +1,35 @@
+# Shared by the scripts: package installation and the build.
+# shellcheck shell=bash
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+BUILD_DIR="${CORVALE_BUILD_DIR:-$ROOT/build}"
+
+# Packages every build needs.
+CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libicu-dev)
+# Packages of the QGIS host, the plugin and its tests.
+QGIS_PACKAGES=(qgis libqgis-dev qtbase5-dev libqt5svg5-dev gdal-bin xvfb xauth)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+# Installs the Debian packages among the arguments that are not installed yet.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"
+}
+
+# Configures and builds into $BUILD_DIR; extra arguments go to cmake's configure step.
+build() {
+  cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >&2
+  cmake --build "$BUILD_DIR" -j "$(nproc)" >&2
+}
