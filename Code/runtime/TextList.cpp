@@ -27,6 +27,11 @@ bool TextList::settle() {
   if (!unsorted_) return false;
   unsorted_ = false;
   const std::vector<size_t> order = Collation::order(entries_);
+  bool moved = false;
+  for (size_t k = 0; k < order.size() && !moved; ++k) {
+    moved = order[k] != k;
+  }
+  if (!moved) return false;
   std::vector<std::string> sorted;
   sorted.reserve(entries_.size());
   int32_t selected = -1;
