@@ -40,8 +40,17 @@ class FdInput : public host::IInputStream {
 class FdOutput : public host::IOutputStream {
  public:
   explicit FdOutput(int fd) : fd_(fd) {}
+  /// Writes out what is buffered as close() does, but drops any failure.
   ~FdOutput() override {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ < 0) return;
+    size_t done = 0;
+    while (done < pending_.size()) {
+      const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    ::close(fd_);
   }
   void write(std::string_view bytes) override {
     requireOpen();
