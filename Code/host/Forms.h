@@ -51,6 +51,22 @@ struct ControlSpec {
   bool borderless = false;
   /// Name of a picture of the component's picture set (see windows/Pictures.h), or empty.
   std::string picture;
+
+  static ControlSpec make(ControlKind kind, std::string name, std::string caption,
+                          std::string tooltip, std::string container, int32_t left, int32_t top,
+                          int32_t width, int32_t height) {
+    ControlSpec spec;
+    spec.kind = kind;
+    spec.name = std::move(name);
+    spec.caption = std::move(caption);
+    spec.tooltip = std::move(tooltip);
+    spec.container = std::move(container);
+    spec.left = left;
+    spec.top = top;
+    spec.width = width;
+    spec.height = height;
+    return spec;
+  }
 };
 
 /// A window as data: its caption, client area, colours and control table.
@@ -84,8 +100,9 @@ class IListBox {
   virtual void clear() = 0;
   virtual void append(std::string text) = 0;
   virtual int32_t count() = 0;
-  /// The entry at the position; a position outside the list is failure 5.
-  virtual std::string item(int32_t index) = 0;
+  /// The entry at the position, valid until the list next changes; a
+  /// position outside the list is failure 5.
+  virtual const std::string& item(int32_t index) = 0;
   virtual int32_t selectedIndex() = 0;
   /// Selects the entry and scrolls it into view, reporting the selection as a
   /// user's pick does (the list's click event runs). -1 clears the selection
@@ -137,8 +154,13 @@ class IFormsToolkit {
  public:
   virtual ~IFormsToolkit() = default;
 
-  /// Builds the window hidden; its events go to `events` for as long as the form lives.
-  virtual std::shared_ptr<IForm> load(const FormSpec& spec, IFormEvents& events) = 0;
+  /**
+   * Builds the window hidden. Its events go to `events`, which the toolkit
+   * keeps alive for as long as the window stays loaded, the way a collection
+   * of loaded forms does.
+   */
+  virtual std::shared_ptr<IForm> load(const FormSpec& spec,
+                                      std::shared_ptr<IFormEvents> events) = 0;
   /// Shows the window modally with no owner; returns when it has been hidden or unloaded.
   virtual void showModal(const std::shared_ptr<IForm>& form) = 0;
   virtual void hide(const std::shared_ptr<IForm>& form) = 0;

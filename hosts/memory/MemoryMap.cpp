@@ -127,6 +127,7 @@ void MemoryProgressIndicator::setMessage(const std::string& text) {
 void MemoryProgressIndicator::show() {
   context_.faults->hostCall("IProgressIndicator.show");
   visible = true;
+  stepsSinceShown = 0;
   context_.recorder->record("progress: show");
 }
 
@@ -134,12 +135,14 @@ void MemoryProgressIndicator::step() {
   context_.faults->hostCall("IProgressIndicator.step");
   position += stepSize;
   ++steps;
+  ++stepsSinceShown;
 }
 
 void MemoryProgressIndicator::hide() {
   context_.faults->hostCall("IProgressIndicator.hide");
   visible = false;
-  context_.recorder->record("progress: hide after " + std::to_string(steps) + " steps");
+  context_.recorder->record("progress: hide after " + std::to_string(stepsSinceShown) +
+                            " steps");
 }
 
 void MemoryProgressIndicator::setMaximum(int32_t value) {

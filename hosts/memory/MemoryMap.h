@@ -158,7 +158,9 @@ class MemoryProgressIndicator : public host::IProgressIndicator {
   std::string message;
   int32_t maximum = 0, stepSize = 0, position = 0;
   bool visible = false;
+  /// Steps in all, and since the indicator was last shown.
   int64_t steps = 0;
+  int64_t stepsSinceShown = 0;
 
  private:
   HostContext context_;

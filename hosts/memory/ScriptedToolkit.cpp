@@ -26,8 +26,8 @@ void ScriptedListBox::select(int32_t index) {
 }
 
 ScriptedForm::ScriptedForm(ScriptedToolkit& toolkit, const host::FormSpec& spec,
-                           host::IFormEvents& events)
-    : toolkit_(toolkit), spec_(spec), events_(&events) {
+                           std::shared_ptr<host::IFormEvents> events)
+    : toolkit_(toolkit), spec_(spec), events_(events) {
   for (const auto& control : spec_.controls) {
     if (control.kind == host::ControlKind::ListBox) {
       const std::string handler = control.name + "_Click";
@@ -44,7 +44,8 @@ void ScriptedForm::fire(const std::string& handler) {
   if (std::find(spec_.handlers.begin(), spec_.handlers.end(), handler) == spec_.handlers.end()) {
     return;
   }
-  events_->fire(handler);
+  // The window may unload itself in its handler; keep it alive until the handler returns.
+  if (auto events = events_.lock()) events->fire(handler);
 }
 
 host::IListBox& ScriptedForm::listBox(std::string_view name) { return list(name); }
@@ -70,7 +71,9 @@ void ScriptedForm::setText(std::string_view control, const std::string& text) {
 int32_t ScriptedForm::pictureHandle(std::string_view control) {
   const auto* spec = spec_.control(control);
   if (!spec || spec->kind != host::ControlKind::Picture) raise(err::kTypeMismatch);
-  return toolkit_.nextPicture_++;
+  auto [entry, added] = pictures_.emplace(std::string(control), 0);
+  if (added) entry->second = toolkit_.nextPicture_++;
+  return entry->second;
 }
 
 void ScriptedForm::press(std::string_view control) { fire(std::string(control) + "_Click"); }
@@ -88,9 +91,9 @@ void ScriptedForm::pick(std::string_view listName, const std::string& entry) {
 }
 
 std::shared_ptr<host::IForm> ScriptedToolkit::load(const host::FormSpec& spec,
-                                                   host::IFormEvents& events) {
+                                                   std::shared_ptr<host::IFormEvents> events) {
   auto form = std::make_shared<ScriptedForm>(*this, spec, events);
-  forms_.push_back(form);
+  forms_.push_back({form, std::move(events)});
   recorder_->record("window: " + spec.name + " loaded");
   return form;
 }
@@ -127,6 +130,9 @@ void ScriptedToolkit::unload(const std::shared_ptr<host::IForm>& form) {
   if (!own->loaded_) return;
   own->loaded_ = false;
   own->visible_ = false;
+  forms_.erase(std::remove_if(forms_.begin(), forms_.end(),
+                              [&](const Loaded& loaded) { return loaded.form == own; }),
+               forms_.end());
   recorder_->record("window: " + own->name() + " unloaded");
 }
 
@@ -148,10 +154,8 @@ void ScriptedToolkit::shellOpen(const std::shared_ptr<host::IForm>&, const std::
 
 std::vector<std::shared_ptr<ScriptedForm>> ScriptedToolkit::forms(std::string_view name) const {
   std::vector<std::shared_ptr<ScriptedForm>> found;
-  for (const auto& weak : forms_) {
-    if (auto form = weak.lock(); form && form->loaded_ && form->name() == name) {
-      found.push_back(form);
-    }
+  for (const auto& loaded : forms_) {
+    if (loaded.form->name() == name) found.push_back(loaded.form);
   }
   return found;
 }

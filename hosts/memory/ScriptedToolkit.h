@@ -23,7 +23,7 @@ class ScriptedListBox : public host::IListBox {
   void clear() override { entries_.clear(); }
   void append(std::string text) override { entries_.append(std::move(text)); }
   int32_t count() override { return entries_.count(); }
-  std::string item(int32_t index) override { return entries_.item(index); }
+  const std::string& item(int32_t index) override { return entries_.item(index); }
   int32_t selectedIndex() override { return entries_.selectedIndex(); }
   void select(int32_t index) override;
   std::string text() override { return entries_.text(); }
@@ -37,7 +37,8 @@ class ScriptedListBox : public host::IListBox {
 /// A window built by the scripted toolkit: control texts and lists in memory.
 class ScriptedForm : public host::IForm {
  public:
-  ScriptedForm(ScriptedToolkit& toolkit, const host::FormSpec& spec, host::IFormEvents& events);
+  ScriptedForm(ScriptedToolkit& toolkit, const host::FormSpec& spec,
+               std::shared_ptr<host::IFormEvents> events);
 
   host::IListBox& listBox(std::string_view name) override;
   std::string text(std::string_view control) override;
@@ -65,8 +66,10 @@ class ScriptedForm : public host::IForm {
 
   ScriptedToolkit& toolkit_;
   host::FormSpec spec_;
-  host::IFormEvents* events_;
+  /// The toolkit holds the events object while the window is loaded.
+  std::weak_ptr<host::IFormEvents> events_;
   std::map<std::string, std::string, std::less<>> texts_;
+  std::map<std::string, int32_t, std::less<>> pictures_;
   std::map<std::string, std::unique_ptr<ScriptedListBox>, std::less<>> lists_;
   bool loaded_ = true;
   bool visible_ = false;
@@ -83,7 +86,8 @@ class ScriptedToolkit : public host::IFormsToolkit {
 
   explicit ScriptedToolkit(std::shared_ptr<Recorder> recorder) : recorder_(std::move(recorder)) {}
 
-  std::shared_ptr<host::IForm> load(const host::FormSpec& spec, host::IFormEvents& events) override;
+  std::shared_ptr<host::IForm> load(const host::FormSpec& spec,
+                                    std::shared_ptr<host::IFormEvents> events) override;
   void showModal(const std::shared_ptr<host::IForm>& form) override;
   void hide(const std::shared_ptr<host::IForm>& form) override;
   void unload(const std::shared_ptr<host::IForm>& form) override;
@@ -112,7 +116,13 @@ class ScriptedToolkit : public host::IFormsToolkit {
   friend class ScriptedForm;
 
   std::shared_ptr<Recorder> recorder_;
-  std::vector<std::weak_ptr<ScriptedForm>> forms_;
+  struct Loaded {
+    std::shared_ptr<ScriptedForm> form;
+    std::shared_ptr<host::IFormEvents> events;
+  };
+  /// Loaded windows and their event receivers stay alive until they unload,
+  /// as a collection of loaded forms keeps them.
+  std::vector<Loaded> forms_;
   std::deque<ModalScript> scripts_;
   std::vector<std::string> messages_;
   std::vector<std::string> shellOpens_;
