@@ -3,7 +3,6 @@
 #include <limits>
 
 #include "errors/ErrorHandling.h"
-#include "files/CorvaleGIS_IO.h"
 #include "host/Services.h"
 #include "runtime/FileChannel.h"
 #include "state/ProductState.h"
@@ -58,8 +57,9 @@ void WriteConfiguration(const std::string& layerName, const std::string& fieldNa
   const std::string pending = pendingPath(target);
   FileChannel& channel = fileChannel();
   channel.close();
-  fDeleteFile(pending);  // a leftover of an interrupted rewrite
 
+  // Opening for output empties a leftover of an interrupted rewrite. Every
+  // failure from here on goes to the caller: none is reported and passed over.
   PendingFile guard(pending);
   channel.openOutput(pending);
   channel.writeField(layerName);
