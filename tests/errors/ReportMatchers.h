@@ -10,4 +10,9 @@ inline bool isReport(const std::string& message, int number, const std::string& 
                       "\r\n") != std::string::npos;
 }
 
+/// Whether `message` is an error report whose location begins with `locationStart`.
+inline bool isReportAt(const std::string& message, const std::string& locationStart) {
+  return message.find("\r\nMODULE: " + locationStart) != std::string::npos;
+}
+
 }  // namespace corvale::testing
