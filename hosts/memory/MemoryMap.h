@@ -100,6 +100,11 @@ class MemoryMap : public host::IMap, public host::IActiveView {
   void clearLayers() { layers_.clear(); }
   const Bounds& extent() const { return extent_; }
   int refreshCount() const { return refreshes_; }
+  /// Forgets the extent and the refreshes the view was given.
+  void resetView() {
+    extent_ = Bounds{};
+    refreshes_ = 0;
+  }
 
  private:
   HostContext context_;

@@ -90,6 +90,11 @@ void ScriptedForm::pick(std::string_view listName, const std::string& entry) {
   box.select(static_cast<int32_t>(found - entries.begin()));
 }
 
+bool ScriptedForm::holds(std::string_view listName, const std::string& entry) {
+  const auto& entries = list(listName).entries();
+  return std::find(entries.begin(), entries.end(), entry) != entries.end();
+}
+
 std::shared_ptr<host::IForm> ScriptedToolkit::load(const host::FormSpec& spec,
                                                    std::shared_ptr<host::IFormEvents> events) {
   auto form = std::make_shared<ScriptedForm>(*this, spec, events);

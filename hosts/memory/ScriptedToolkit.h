@@ -59,6 +59,8 @@ class ScriptedForm : public host::IForm {
   void type(std::string_view control, const std::string& text);
   /// Selects the first entry with exactly this text, as a click on it does.
   void pick(std::string_view list, const std::string& entry);
+  /// Whether the list holds an entry with exactly this text.
+  bool holds(std::string_view list, const std::string& entry);
 
  private:
   friend class ScriptedToolkit;
@@ -98,6 +100,8 @@ class ScriptedToolkit : public host::IFormsToolkit {
 
   /// The next modal show runs this script; a window the script leaves open is closed by the user.
   void whenModal(ModalScript script) { scripts_.push_back(std::move(script)); }
+  /// Forgets the scripts that no modal show has used.
+  void clearScripts() { scripts_.clear(); }
   void setScreen(host::ScreenMetrics screen) { screen_ = screen; }
 
   /// The message boxes shown, in order.

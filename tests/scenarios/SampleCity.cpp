@@ -13,7 +13,7 @@ using host::fieldtype::kInteger;
 using host::fieldtype::kObjectId;
 using host::fieldtype::kText;
 
-SampleCity::SampleCity() {
+City::City() {
   resetState();
 
   streets = host.table();
@@ -52,23 +52,23 @@ SampleCity::SampleCity() {
   host.map->add(streetLayer).add(utilities).add(host.otherLayer("Orthophoto 2024"));
 }
 
-SampleCity::~SampleCity() { command.reset(); }
+City::~City() { command.reset(); }
 
-void SampleCity::createCommand() {
+void City::createCommand() {
   command = std::make_shared<CorvaleStreetSearch>();
   command->OnCreate(hostRef->application);
 }
 
-void SampleCity::configure(const std::string& layer, const std::string& field) {
+void City::configure(const std::string& layer, const std::string& field) {
   prepareConfigFile("\"" + layer + "\"\r\n\"" + field + "\"\r\n");
 }
 
-std::vector<std::string> SampleCity::entries(const std::string& windowName,
+std::vector<std::string> City::entries(const std::string& windowName,
                                              const std::string& list) {
   return window(windowName).list(list).entries();
 }
 
-memory::ScriptedToolkit::ModalScript SampleCity::chooseAndContinue(std::string layer,
+memory::ScriptedToolkit::ModalScript City::chooseAndContinue(std::string layer,
                                                                    std::string field) {
   return [this, layer, field](memory::ScriptedForm& config) {
     act("choose layer " + layer);
@@ -80,39 +80,39 @@ memory::ScriptedToolkit::ModalScript SampleCity::chooseAndContinue(std::string l
   };
 }
 
-void SampleCity::act(const std::string& action) { host.recorder().record("> " + action); }
+void City::act(const std::string& action) { host.recorder().record("> " + action); }
 
-void SampleCity::click() {
+void City::click() {
   act("click");
   command->OnClick();
 }
 
-void SampleCity::type(const std::string& text) {
+void City::type(const std::string& text) {
   act("type \"" + text + "\"");
   window("frmMain").type("Text1", text);
 }
 
-void SampleCity::go() {
+void City::go() {
   act("go");
   window("frmMain").press("Command4");
 }
 
-void SampleCity::pick(const std::string& name) {
+void City::pick(const std::string& name) {
   act("pick \"" + name + "\"");
   window("frmMain").pick("List1", name);
 }
 
-void SampleCity::pressConfigure() {
+void City::pressConfigure() {
   act("configure");
   window("frmMain").press("Command1");
 }
 
-void SampleCity::pressHelp() {
+void City::pressHelp() {
   act("help");
   window("frmMain").press("btnHelp2");
 }
 
-std::string SampleCity::transcript() {
+std::string City::transcript() {
   std::string text;
   for (const auto& line : host.recorder().lines()) text += line + "\n";
   text += "-- state\n";
@@ -137,7 +137,7 @@ std::string SampleCity::transcript() {
   return text;
 }
 
-void SampleCity::expectTranscript(const std::string& name) {
+void City::expectTranscript(const std::string& name) {
   expectMatchesGolden(CORVALE_GOLDEN_DIR, name, transcript());
 }
 

@@ -14,10 +14,10 @@ namespace corvale::testing {
  * "Utilities" holding "Hydrants" and "Mains", and a raster-like other layer.
  * The product state starts as a freshly loaded component's.
  */
-class SampleCity : public HostFixture {
- protected:
-  SampleCity();
-  ~SampleCity() override;
+class City : public HostWorld {
+ public:
+  City();
+  ~City() override;
 
   /// Creates the command and calls OnCreate with the host application as the hook.
   void createCommand();
@@ -55,5 +55,8 @@ class SampleCity : public HostFixture {
   std::shared_ptr<memory::MemoryFeatureLayer> streetLayer;
   std::shared_ptr<CorvaleStreetSearch> command;
 };
+
+/// The sample city as a GoogleTest fixture.
+class SampleCity : public ::testing::Test, public City {};
 
 }  // namespace corvale::testing

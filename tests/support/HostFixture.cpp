@@ -9,7 +9,7 @@ namespace {
 std::shared_ptr<memory::MemoryHost> makeHost() { return std::make_shared<memory::MemoryHost>(); }
 }  // namespace
 
-HostFixture::HostFixture()
+HostWorld::HostWorld()
     : hostRef(makeHost()),
       host(*hostRef),
       toolkit(std::make_shared<memory::ScriptedToolkit>(hostRef->context.recorder)) {
@@ -30,22 +30,22 @@ HostFixture::HostFixture()
   st.HostDocument = hostRef->document;
 }
 
-HostFixture::~HostFixture() {
+HostWorld::~HostWorld() {
   fileChannel().close();
   resetState();
   host::services() = host::Services{};
 }
 
-void HostFixture::useDrives(const posix::DriveMap& drives) {
+void HostWorld::useDrives(const posix::DriveMap& drives) {
   host::services().fileSystem = std::make_shared<memory::FaultyFileSystem>(
       std::make_shared<posix::PosixFileSystem>(drives), hostRef->context.faults);
 }
 
-std::filesystem::path HostFixture::productFolder() const {
+std::filesystem::path HostWorld::productFolder() const {
   return driveC_ / "Program Files" / "CorvaleGIS" / "CorvaleStreetSearch";
 }
 
-std::filesystem::path HostFixture::prepareConfigFile(const std::string& bytes) {
+std::filesystem::path HostWorld::prepareConfigFile(const std::string& bytes) {
   std::filesystem::create_directories(productFolder());
   const auto file = productFolder() / "config";
   writeBytes(file, bytes);

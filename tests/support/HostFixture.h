@@ -23,10 +23,12 @@ namespace corvale::testing {
  * sets them; HostApplication and HostDocument are the memory host's, as a
  * click leaves them.
  */
-class HostFixture : public ::testing::Test {
- protected:
-  HostFixture();
-  ~HostFixture() override;
+class HostWorld {
+ public:
+  HostWorld();
+  virtual ~HostWorld();
+  HostWorld(const HostWorld&) = delete;
+  HostWorld& operator=(const HostWorld&) = delete;
 
   /// Points the file system at another drive map.
   void useDrives(const posix::DriveMap& drives);
@@ -48,6 +50,9 @@ class HostFixture : public ::testing::Test {
  private:
   std::filesystem::path driveC_;
 };
+
+/// The in-memory world as a GoogleTest fixture.
+class HostFixture : public ::testing::Test, public HostWorld {};
 
 /// The product's component path of the configuration file on drive C:.
 inline constexpr const char* kConfigPath =
