@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -167,17 +166,6 @@ TEST_F(PosixFiles, AFolderIsNeverReplacedByAFile) {
             err::kPathFileAccessError);
   EXPECT_TRUE(std::filesystem::is_directory(data() / "folder"));
   EXPECT_EQ(readBytes(data() / "file.new"), "replacement");
-}
-
-TEST(ErrnoNumbers, FileErrorsMapToTheClassicNumbers) {
-  EXPECT_EQ(classicNumberForErrno(ENOENT), err::kFileNotFound);
-  EXPECT_EQ(classicNumberForErrno(ENOENT, true), err::kPathNotFound);
-  EXPECT_EQ(classicNumberForErrno(ENOTDIR), err::kPathNotFound);
-  EXPECT_EQ(classicNumberForErrno(EEXIST), err::kFileAlreadyExists);
-  EXPECT_EQ(classicNumberForErrno(EACCES), err::kPermissionDenied);
-  EXPECT_EQ(classicNumberForErrno(ENOSPC), err::kDiskFull);
-  EXPECT_EQ(classicNumberForErrno(ENAMETOOLONG), err::kBadFileNameOrNumber);
-  EXPECT_EQ(classicNumberForErrno(EIO), err::kPathFileAccessError);
 }
 
 }  // namespace

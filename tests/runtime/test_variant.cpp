@@ -83,22 +83,6 @@ TEST(VariantText, NullAndObjectsHaveNoTextForm) {
   EXPECT_EQ(failureNumber([] { textOf(Variant(ObjectRef())); }), err::kTypeMismatch);
 }
 
-TEST(VariantKinds, EachConstructorGivesItsKind) {
-  EXPECT_EQ(Variant().kind(), Variant::Kind::Empty);
-  EXPECT_EQ(Variant::null().kind(), Variant::Kind::Null);
-  EXPECT_EQ(Variant("x").kind(), Variant::Kind::Text);
-  EXPECT_EQ(Variant(int32_t{1}).kind(), Variant::Kind::Integer);
-  EXPECT_EQ(Variant(int64_t{1}).kind(), Variant::Kind::Integer);
-  EXPECT_EQ(Variant(1.0).kind(), Variant::Kind::Double);
-  EXPECT_EQ(Variant(Date{}).kind(), Variant::Kind::Date);
-  EXPECT_EQ(Variant(false).kind(), Variant::Kind::Boolean);
-  EXPECT_EQ(Variant(ObjectRef()).kind(), Variant::Kind::Object);
-  EXPECT_TRUE(Variant().isEmpty());
-  EXPECT_TRUE(Variant::null().isNull());
-  EXPECT_FALSE(Variant("").isNull());
-  EXPECT_FALSE(Variant("").isEmpty());
-}
-
 TEST(VariantKinds, AskingForAnotherKindThanTheOneHeldIsATypeMismatch) {
   const Variant text("12");
   EXPECT_EQ(text.text(), "12");
@@ -108,14 +92,6 @@ TEST(VariantKinds, AskingForAnotherKindThanTheOneHeldIsATypeMismatch) {
   EXPECT_EQ(failureNumber([] { (void)Variant(int32_t{1}).boolean(); }), err::kTypeMismatch);
   EXPECT_EQ(failureNumber([] { (void)Variant(1.0).date(); }), err::kTypeMismatch);
   EXPECT_EQ(failureNumber([] { (void)Variant().object(); }), err::kTypeMismatch);
-}
-
-TEST(VariantKinds, ValuesOfDifferentKindsAreNeverEqual) {
-  EXPECT_NE(Variant(int32_t{1}), Variant(1.0));
-  EXPECT_NE(Variant("1"), Variant(int32_t{1}));
-  EXPECT_NE(Variant(), Variant::null());
-  EXPECT_EQ(Variant::null(), Variant::null());
-  EXPECT_EQ(Variant(int32_t{7}), Variant(int64_t{7}));
 }
 
 TEST(FailureNumbers, ClassicNumbersCarryTheirClassicDescriptions) {
