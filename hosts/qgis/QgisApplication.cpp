@@ -1,0 +1,30 @@
+#include "hosts/qgis/QgisApplication.h"
+
+#include "hosts/qgis/QgisFailure.h"
+#include "hosts/qgis/QgisMap.h"
+#include "hosts/qgis/QgisMapView.h"
+#include "hosts/qgis/QgisProgressIndicator.h"
+
+namespace corvale::qgis {
+
+std::shared_ptr<host::IActiveView> QgisDocument::activeView() {
+  if (!canvas_) hostFailure("The map canvas is gone.");
+  return std::make_shared<QgisMapView>(canvas_, project_);
+}
+
+std::shared_ptr<host::IMap> QgisDocument::focusMap() {
+  if (!project_) hostFailure("The project is gone.");
+  return std::make_shared<QgisMap>(project_);
+}
+
+ObjectRef QgisApplication::document() {
+  if (!project_) hostFailure("QGIS has no project open.");
+  return std::make_shared<QgisDocument>(project_, canvas_);
+}
+
+std::shared_ptr<host::IStatusBar> QgisApplication::statusBar() {
+  if (!statusBar_) hostFailure("The application has no status bar.");
+  return statusBar_;
+}
+
+}  // namespace corvale::qgis

@@ -1,0 +1,33 @@
+#include "hosts/qgis/QgisFeatureCursor.h"
+
+#include "hosts/qgis/QgisFailure.h"
+#include "hosts/qgis/QgisGeometry.h"
+#include "hosts/qgis/QgisValues.h"
+
+namespace corvale::qgis {
+
+std::shared_ptr<host::IGeometry> QgisFeature::shape() {
+  return std::make_shared<QgisGeometry>(feature_.geometry(), crs_);
+}
+
+Variant QgisFeature::value(int32_t index) {
+  if (index < 0 || index >= feature_.attributes().size()) {
+    hostFailure("The field index is out of range.");
+  }
+  return variantOf(feature_.attribute(index));
+}
+
+std::shared_ptr<host::IFeature> QgisFeatureCursor::nextFeature() {
+  return guarded("Reading the features", [&]() -> std::shared_ptr<host::IFeature> {
+    if (ended_) return nullptr;
+    QgsFeature feature;
+    if (!iterator_.nextFeature(feature)) {
+      ended_ = true;
+      iterator_.close();
+      return nullptr;
+    }
+    return std::make_shared<QgisFeature>(std::move(feature), crs_);
+  });
+}
+
+}  // namespace corvale::qgis

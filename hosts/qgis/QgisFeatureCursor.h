@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <qgscoordinatereferencesystem.h>
+#include <qgsfeature.h>
+#include <qgsfeatureiterator.h>
+
+#include "host/Data.h"
+
+namespace corvale::qgis {
+
+/// A feature of a layer search: its id, all its attribute values and its shape.
+class QgisFeature : public host::IFeature, public host::IRow, public host::IRowValues {
+ public:
+  QgisFeature(QgsFeature feature, QgsCoordinateReferenceSystem crs)
+      : feature_(std::move(feature)), crs_(std::move(crs)) {}
+
+  /// The shape in the layer's coordinate reference system (a null one bounds nothing).
+  std::shared_ptr<host::IGeometry> shape() override;
+  int64_t objectId() override { return feature_.id(); }
+  /// The value of field `index`; an index outside the feature's fields is a host failure.
+  Variant value(int32_t index) override;
+
+ private:
+  QgsFeature feature_;
+  QgsCoordinateReferenceSystem crs_;
+};
+
+/// The features of a layer search, with geometry and all attributes, in QGIS's order.
+class QgisFeatureCursor : public host::IFeatureCursor {
+ public:
+  QgisFeatureCursor(QgsFeatureIterator iterator, QgsCoordinateReferenceSystem crs)
+      : iterator_(std::move(iterator)), crs_(std::move(crs)) {}
+
+  std::shared_ptr<host::IFeature> nextFeature() override;
+
+ private:
+  QgsFeatureIterator iterator_;
+  QgsCoordinateReferenceSystem crs_;
+  bool ended_ = false;
+};
+
+}  // namespace corvale::qgis

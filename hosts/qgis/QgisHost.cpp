@@ -1,0 +1,32 @@
+#include "hosts/qgis/QgisHost.h"
+
+#include <QStatusBar>
+#include <QWidget>
+
+#include "hosts/qgis/QgisApplication.h"
+#include "hosts/qgis/QgisFrameWindowFactory.h"
+#include "hosts/qgis/QgisProgressIndicator.h"
+#include "hosts/qgis/QgisQueryFilter.h"
+
+namespace corvale::qgis {
+
+QgisHost::QgisHost(const QgisContext& context)
+    : project_(context.project),
+      canvas_(context.canvas),
+      mainWindow_(context.mainWindow),
+      statusBar_(context.statusBar ? std::make_shared<QgisStatusBar>(context.statusBar) : nullptr) {
+}
+
+ObjectRef QgisHost::createAppReference() {
+  return std::make_shared<QgisApplication>(project_, canvas_, statusBar_);
+}
+
+std::shared_ptr<host::IQueryFilter> QgisHost::createQueryFilter() {
+  return std::make_shared<QgisQueryFilter>();
+}
+
+std::shared_ptr<host::IFrameWindow> QgisHost::createFrameWindow() {
+  return makeFrameWindow(mainWindow_);
+}
+
+}  // namespace corvale::qgis

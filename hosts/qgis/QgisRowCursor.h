@@ -1,0 +1,84 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QPointer>
+
+#include <qgsfeature.h>
+#include <qgsfeatureiterator.h>
+#include <qgsfeaturerequest.h>
+#include <qgsvectorlayer.h>
+
+#include "host/Data.h"
+
+namespace corvale::qgis {
+
+class RowSource;
+
+/**
+ * A row of a table search: its feature id and the attribute values read so
+ * far. A value that the row does not hold yet is read for this row alone, by
+ * its feature id, and from then on is wanted by the cursor too.
+ */
+class QgisRow : public host::IRow, public host::IRowValues {
+ public:
+  explicit QgisRow(std::shared_ptr<RowSource> source);
+
+  int64_t objectId() override { return feature_.id(); }
+  /// The value of field `index`; an index outside the table's fields is a host failure.
+  Variant value(int32_t index) override;
+
+ private:
+  friend class QgisRowCursor;
+
+  std::shared_ptr<RowSource> source_;
+  QgsFeature feature_;
+  /// Which attributes of feature_ were read, by field index.
+  std::vector<bool> loaded_;
+};
+
+/**
+ * The rows of a table search, attributes only, in the order QGIS's iterator
+ * yields them, each exactly once.
+ *
+ * The component asks for the field it wants only after it has the cursor
+ * (search, then findField, then value on each row), so the cursor learns it
+ * from the rows:
+ * 1. The first nextRow() reads the first selected feature's id alone (a
+ *    request limited to one feature, no attributes).
+ * 2. The second nextRow() starts the main iterator with the fields asked for
+ *    so far (usually the one field of the first row's value call) and skips
+ *    the first feature's id once when the iterator yields it. So every feature
+ *    is delivered once, whatever order the provider reads in.
+ * 3. A field first asked for after that is read for each row that asks for it
+ *    by feature id: correct, but one request per row.
+ *
+ * A row the caller no longer holds is handed back again (two rows alternate
+ * in a plain loop), so a full read makes no allocation of its own per row.
+ */
+class QgisRowCursor : public host::ICursor {
+ public:
+  QgisRowCursor(QgsVectorLayer* layer, QgsFeatureRequest request);
+
+  /// The next row, or nothing at the end. A layer that has gone is a host failure.
+  std::shared_ptr<host::IRow> nextRow() override;
+
+ private:
+  std::shared_ptr<QgisRow> freeRow();
+
+  std::shared_ptr<RowSource> source_;
+  std::array<std::shared_ptr<QgisRow>, 2> rows_;
+  size_t nextSlot_ = 0;
+  bool probed_ = false;
+  bool ended_ = false;
+  bool mainStarted_ = false;
+  QgsFeatureIterator main_;
+  std::vector<bool> mainLoaded_;
+  std::optional<QgsFeatureId> skip_;
+};
+
+}  // namespace corvale::qgis

@@ -1,0 +1,55 @@
+#include "hosts/qgis/QgisText.h"
+
+namespace corvale::qgis {
+
+namespace {
+constexpr char32_t kReplacement = 0xFFFD;
+
+void appendCodePoint(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+}  // namespace
+
+std::string utf8Of(const QString& text) {
+  const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+  const auto size = static_cast<size_t>(text.size());
+  std::string out;
+  // Street names are mostly ASCII: reserve for that, grow for the rest.
+  out.reserve(size);
+  for (size_t i = 0; i < size; ++i) {
+    const char16_t unit = units[i];
+    if (unit < 0x80) {
+      out += static_cast<char>(unit);
+    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < size && units[i + 1] >= 0xDC00 &&
+               units[i + 1] <= 0xDFFF) {
+      const char32_t high = unit - 0xD800u, low = units[i + 1] - 0xDC00u;
+      appendCodePoint(out, 0x10000 + (high << 10) + low);
+      ++i;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      appendCodePoint(out, kReplacement);
+    } else {
+      appendCodePoint(out, unit);
+    }
+  }
+  return out;
+}
+
+QString qstringOf(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
+}
+
+}  // namespace corvale::qgis

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QPointer>
+
+#include <qgsfeaturerequest.h>
+#include <qgsvectorlayer.h>
+
+#include "host/Data.h"
+#include "hosts/qgis/QgisWhereClause.h"
+
+namespace corvale::qgis {
+
+/// The object-id field name of every vector layer: QGIS's feature id.
+inline constexpr const char* kObjectIdFieldName = "$id";
+
+/**
+ * A vector layer as a table and a feature class: its display table and its
+ * feature class are the layer itself, with the layer's fields (joined and
+ * virtual ones included), its subset string and its uncommitted edits.
+ * Every vector layer has an object id, QGIS's feature id, named "$id".
+ *
+ * The layer is watched: once the project has deleted it, or when it is not
+ * valid (its data source cannot be read), every call is a host failure.
+ */
+class QgisVectorTable : public host::ITable,
+                        public host::IClass,
+                        public host::IFeatureClass,
+                        public std::enable_shared_from_this<QgisVectorTable> {
+ public:
+  explicit QgisVectorTable(QgsVectorLayer* layer) : layer_(layer) {}
+
+  /**
+   * A lazy row cursor over the rows the filter's clause selects, attributes
+   * only. See QgisRowCursor for what it reads. A clause outside the dialect
+   * of translateWhereClause is failure kHostInvalidSql.
+   */
+  std::shared_ptr<host::ICursor> search(const std::shared_ptr<host::IQueryFilter>& filter,
+                                        bool reuse) override;
+
+  /// The index of the field with this name, in its own letter case first, then in any case.
+  int32_t findField(const std::string& name) override;
+  std::shared_ptr<host::IFields> fields() override;
+  bool hasObjectId() override { return true; }
+  std::string objectIdFieldName() override { return kObjectIdFieldName; }
+
+  /**
+   * QgsVectorLayer::featureCount() for nothing (counted by reading the ids
+   * when the provider does not know it); the rows the clause selects for a
+   * filter. A count beyond the int32 range is given as 2147483647.
+   */
+  int32_t featureCount(const std::shared_ptr<host::IQueryFilter>& filter) override;
+
+  /// The layer; a host failure when it has gone or cannot be read.
+  QgsVectorLayer& layer() const;
+  /// The request that selects the rows the filter's clause selects (every row for nothing).
+  QgsFeatureRequest requestFor(const std::shared_ptr<host::IQueryFilter>& filter) const;
+
+ private:
+  QPointer<QgsVectorLayer> layer_;
+};
+
+}  // namespace corvale::qgis

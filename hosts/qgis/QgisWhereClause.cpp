@@ -1,0 +1,257 @@
+#include "hosts/qgis/QgisWhereClause.h"
+
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include <qgsexpression.h>
+
+#include "host/Data.h"
+#include "hosts/qgis/QgisText.h"
+#include "runtime/Failure.h"
+#include "runtime/Text.h"
+
+namespace corvale::qgis {
+
+namespace {
+
+[[noreturn]] void refuse() {
+  raise(err::kHostInvalidSql, "An invalid SQL statement was used.");
+}
+
+bool isBlankChar(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && isBlankChar(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && isBlankChar(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+/// The number literal, checked against the dialect's grammar.
+struct Number {
+  bool isInteger = false;
+  int64_t integer = 0;
+  double value = 0;
+};
+
+Number parseNumber(std::string_view text) {
+  std::string_view body = text;
+  const bool negative = !body.empty() && body.front() == '-';
+  if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
+  size_t i = 0, intDigits = 0, fracDigits = 0;
+  while (i < body.size() && isDigit(body[i]))
+    ++i, ++intDigits;
+  bool fraction = false, exponent = false;
+  if (i < body.size() && body[i] == '.') {
+    fraction = true;
+    ++i;
+    while (i < body.size() && isDigit(body[i]))
+      ++i, ++fracDigits;
+  }
+  if (intDigits + fracDigits == 0) refuse();
+  if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+    exponent = true;
+    ++i;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
+    size_t expDigits = 0;
+    while (i < body.size() && isDigit(body[i]))
+      ++i, ++expDigits;
+    if (expDigits == 0) refuse();
+  }
+  if (i != body.size()) refuse();
+
+  // from_chars reads neither a '+' sign nor a leading '.'; give it the text it reads.
+  std::string plain = negative ? "-" : "";
+  if (body.front() == '.') plain += '0';
+  plain += body;
+  Number number;
+  const char* first = plain.data();
+  const char* last = plain.data() + plain.size();
+  if (!fraction && !exponent) {
+    auto [end, ec] = std::from_chars(first, last, number.integer);
+    if (ec == std::errc() && end == last) {
+      number.isInteger = true;
+      number.value = static_cast<double>(number.integer);
+      return number;
+    }
+  }
+  auto [end, ec] = std::from_chars(first, last, number.value);
+  if (ec != std::errc() || end != last || !std::isfinite(number.value)) refuse();
+  return number;
+}
+
+/// Digits only, at least one and at most `most`; -1 for anything else.
+int parseDigits(std::string_view text, size_t most) {
+  if (text.empty() || text.size() > most) return -1;
+  int value = 0;
+  for (char c : text) {
+    if (!isDigit(c)) return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+/**
+ * "yyyy-mm-dd" or "yyyy-mm-dd hh:mm:ss" (fewer digits allowed) as
+ * "yyyy-MM-dd HH:mm:ss"; nothing when the text is not a real date and time.
+ */
+std::optional<std::string> normalisedDate(std::string_view text) {
+  const size_t blank = text.find(' ');
+  const std::string_view datePart = text.substr(0, blank);
+  const size_t dash1 = datePart.find('-');
+  const size_t dash2 = dash1 == std::string_view::npos ? dash1 : datePart.find('-', dash1 + 1);
+  if (dash2 == std::string_view::npos) return std::nullopt;
+  const int year = parseDigits(datePart.substr(0, dash1), 4);
+  const int month = parseDigits(datePart.substr(dash1 + 1, dash2 - dash1 - 1), 2);
+  const int day = parseDigits(datePart.substr(dash2 + 1), 2);
+  if (year < 0 || month < 0 || day < 0) return std::nullopt;
+  const std::chrono::year_month_day ymd{std::chrono::year{year},
+                                        std::chrono::month{static_cast<unsigned>(month)},
+                                        std::chrono::day{static_cast<unsigned>(day)}};
+  if (!ymd.ok()) return std::nullopt;
+  int hour = 0, minute = 0, second = 0;
+  if (blank != std::string_view::npos) {
+    const std::string_view timePart = text.substr(blank + 1);
+    const size_t colon1 = timePart.find(':');
+    const size_t colon2 =
+        colon1 == std::string_view::npos ? colon1 : timePart.find(':', colon1 + 1);
+    if (colon2 == std::string_view::npos) return std::nullopt;
+    hour = parseDigits(timePart.substr(0, colon1), 2);
+    minute = parseDigits(timePart.substr(colon1 + 1, colon2 - colon1 - 1), 2);
+    second = parseDigits(timePart.substr(colon2 + 1), 2);
+    if (hour < 0 || minute < 0 || second < 0 || hour > 23 || minute > 59 || second > 59) {
+      return std::nullopt;
+    }
+  }
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour,
+                minute, second);
+  return std::string(buffer);
+}
+
+/// The text between the quotes, with doubled apostrophes made single; nothing may follow.
+std::string parseText(std::string_view literal) {
+  std::string text;
+  size_t i = 1;
+  for (;;) {
+    if (i >= literal.size()) refuse();
+    if (literal[i] == '\'') {
+      if (i + 1 < literal.size() && literal[i + 1] == '\'') {
+        text += '\'';
+        i += 2;
+        continue;
+      }
+      break;
+    }
+    text += literal[i++];
+  }
+  if (i + 1 != literal.size()) refuse();
+  return text;
+}
+
+const ClauseField* findField(const std::vector<ClauseField>& fields, std::string_view name) {
+  for (const auto& field : fields) {
+    if (field.name == name) return &field;
+  }
+  for (const auto& field : fields) {
+    if (equalsNoCase(field.name, name)) return &field;
+  }
+  return nullptr;
+}
+
+std::string numberText(const Number& number) {
+  if (number.isInteger) return std::to_string(number.integer);
+  char buffer[64];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, number.value);
+  if (ec != std::errc()) refuse();
+  return std::string(buffer, end);
+}
+
+std::string column(const ClauseField& field) {
+  return utf8Of(QgsExpression::quotedColumnRef(qstringOf(field.name)));
+}
+
+std::string quoted(std::string_view text) {
+  return utf8Of(QgsExpression::quotedString(qstringOf(text)));
+}
+
+/// The stored date-time as text, in its own time zone, against the normalised date.
+std::string dateComparison(const ClauseField& field, const std::string& date) {
+  return "format_date(" + column(field) + ", 'yyyy-MM-dd HH:mm:ss', 'en') = " + quoted(date);
+}
+
+bool isNumeric(int32_t type) {
+  namespace ft = host::fieldtype;
+  return type == ft::kSmallInteger || type == ft::kInteger || type == ft::kSingle ||
+         type == ft::kDouble || type == ft::kObjectId;
+}
+
+constexpr const char* kNever = "FALSE";
+
+}  // namespace
+
+TranslatedClause translateWhereClause(std::string_view clause,
+                                      const std::vector<ClauseField>& fields,
+                                      std::string_view objectIdFieldName) {
+  if (trim(clause).empty()) return {};
+  const size_t equals = clause.find('=');
+  if (equals == std::string_view::npos) refuse();
+  const std::string_view fieldName = trim(clause.substr(0, equals));
+  const std::string_view literal = trim(clause.substr(equals + 1));
+  if (fieldName.empty() || literal.empty()) refuse();
+
+  TranslatedClause result;
+  if (!objectIdFieldName.empty() && equalsNoCase(fieldName, objectIdFieldName)) {
+    const Number id = parseNumber(literal);
+    if (!id.isInteger) refuse();
+    result.featureId = id.integer;
+    return result;
+  }
+  const ClauseField* field = findField(fields, fieldName);
+  if (!field) refuse();
+  const bool dateField = field->type == host::fieldtype::kDate;
+
+  if (literal.front() == '\'') {
+    const std::string text = parseText(literal);
+    if (!dateField) {
+      result.expression = column(*field) + " = " + quoted(text);
+    } else {
+      // A date field equals a text only where the text is a date.
+      const auto date = normalisedDate(text);
+      result.expression = date ? dateComparison(*field, *date) : kNever;
+    }
+  } else if (literal.front() == '#') {
+    if (literal.size() < 2 || literal.back() != '#') refuse();
+    const std::string_view inner = literal.substr(1, literal.size() - 2);
+    const auto date = normalisedDate(inner);
+    if (!date) refuse();
+    if (dateField) {
+      result.expression = dateComparison(*field, *date);
+    } else if (isNumeric(field->type)) {
+      result.expression = kNever;
+    } else {
+      result.expression = column(*field) + " = " + quoted(inner);
+    }
+  } else {
+    const Number number = parseNumber(literal);
+    if (isNumeric(field->type)) {
+      result.expression = column(*field) + " = " + numberText(number);
+    } else if (dateField) {
+      result.expression = kNever;
+    } else {
+      result.expression = column(*field) + " = " + quoted(literal);
+    }
+  }
+  return result;
+}
+
+}  // namespace corvale::qgis

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvale::qgis {
+
+/// A field of the table a where clause is read against: its own name and host type code.
+struct ClauseField {
+  std::string name;
+  int32_t type = 0;
+};
+
+/**
+ * A where clause as QGIS reads it: one feature by its id, the features a QGIS
+ * expression selects, or (for an empty clause) every feature.
+ */
+struct TranslatedClause {
+  std::optional<int64_t> featureId;
+  /// A QGIS expression in UTF-8; empty together with featureId for "every feature".
+  std::string expression;
+
+  bool selectsAll() const { return !featureId && expression.empty(); }
+};
+
+/**
+ * Translates a where clause of the component's dialect into QGIS terms. The
+ * dialect is exactly
+ *   <field> = 'text'          an apostrophe inside written twice
+ *   <field> = <number>        [+-]digits[.digits][(e|E)[+-]digits]
+ *   <field> = #yyyy-mm-dd#    or #yyyy-mm-dd hh:mm:ss#, a real calendar date
+ *   <oid field> = <integer>   a request for one feature by its id
+ * with blanks allowed around the field, the '=' and the literal; an empty or
+ * blank clause selects every feature. The field is the text before the first
+ * '=', trimmed, and must name one of `fields` (its own letter case first,
+ * then any case) or be the object-id field name.
+ *
+ * The expression quotes the field with QgsExpression::quotedColumnRef and text
+ * with QgsExpression::quotedString, so a value can never change the query.
+ * Its comparison follows the field's type: numbers against numeric fields;
+ * dates against date fields as "yyyy-MM-dd HH:mm:ss" text of the stored value
+ * (no time-zone conversion); any literal against a text field as the literal's
+ * text, compared exactly. A literal that cannot equal any value of the field
+ * (a date against a number) gives the expression FALSE.
+ *
+ * Needs no QGIS object and no initialised QgsApplication; any byte sequence is
+ * safe to pass. Anything outside the dialect, an unknown field, a number out
+ * of range or an impossible date is failure kHostInvalidSql, "An invalid SQL
+ * statement was used."
+ */
+TranslatedClause translateWhereClause(std::string_view clause,
+                                      const std::vector<ClauseField>& fields,
+                                      std::string_view objectIdFieldName);
+
+}  // namespace corvale::qgis
