@@ -28,8 +28,11 @@ ensure_packages() {
     "${missing[@]}"
 }
 
-# Configures and builds into $BUILD_DIR; extra arguments go to cmake's configure step.
+# Configures and builds into the folder given first; further arguments go to
+# cmake's configure step.
 build() {
-  cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >&2
-  cmake --build "$BUILD_DIR" -j "$(nproc)" >&2
+  local dir="$1"
+  shift
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >&2
+  cmake --build "$dir" -j "$(nproc)" >&2
 }
