@@ -81,12 +81,6 @@ void FileChannel::readFieldInto(std::string* out) {
     c = peek();
   }
 
-  // Consumes one line end (CR, LF or CR LF) at the current position.
-  auto consumeLineEnd = [this](int first) {
-    advance();
-    if (first == '\r' && peek() == '\n') advance();
-  };
-
   if (c == '"') {
     advance();
     // The quoted text runs in whole buffer spans up to the closing quote.
@@ -104,27 +98,22 @@ void FileChannel::readFieldInto(std::string* out) {
       }
     }
     // Past the next comma or line end; anything before it is dropped.
-    for (c = peek(); c != kEnd; c = peek()) {
-      if (c == ',') {
-        advance();
-        return;
-      }
-      if (c == '\r' || c == '\n') {
-        consumeLineEnd(c);
-        return;
-      }
-      advance();
-    }
+    readUpToDelimiter(nullptr);
     return;
   }
+  readUpToDelimiter(out);
+}
 
-  for (c = peek(); c != kEnd; c = peek()) {
+void FileChannel::readUpToDelimiter(std::string* out) {
+  for (int c = peek(); c != kEnd; c = peek()) {
     if (c == ',') {
       advance();
       return;
     }
     if (c == '\r' || c == '\n') {
-      consumeLineEnd(c);
+      // One line end: CR, LF or CR LF.
+      advance();
+      if (c == '\r' && peek() == '\n') advance();
       return;
     }
     if (out) out->push_back(static_cast<char>(c));

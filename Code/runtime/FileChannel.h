@@ -54,6 +54,8 @@ class FileChannel {
   int peek();
   void advance() { ++position_; }
   void readFieldInto(std::string* out);
+  /// Reads up to the next comma or line end and consumes it; keeps what it passed in `out`.
+  void readUpToDelimiter(std::string* out);
   void requireInput();
 
   std::unique_ptr<host::IInputStream> input_;
