@@ -12,6 +12,7 @@
 #include "files/ConfigFile.h"
 #include "runtime/FileChannel.h"
 #include "support/HostFixture.h"
+#include "support/Unprivileged.h"
 
 namespace corvale {
 namespace {
@@ -189,7 +190,7 @@ TEST_F(ConfigFileTest, ARewriteThatCannotWriteItsTemporaryFileKeepsTheOldOne) {
 }
 
 TEST_F(ConfigFileTest, ARewriteInAFolderWithoutWritePermissionKeepsTheOldFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "the superuser may write anywhere";
+  CORVALE_RUN_UNPRIVILEGED();
   prepareConfigFile(kOldContent);
   ASSERT_EQ(::chmod(productFolder().c_str(), 0555), 0);
   setNames("Old layer", "OLD_NAME");
