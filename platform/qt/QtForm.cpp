@@ -104,6 +104,7 @@ void QtForm::build() {
     if (window_ && !window_->isVisible()) quitModalLoops();
   };
 
+  QString fontRules = fontRule(window_->objectName(), window_->font());
   for (const auto& control : spec_.controls) {
     QWidget* parent = window_;
     if (!control.container.empty()) {
@@ -123,7 +124,9 @@ void QtForm::build() {
     }
     if (takesFocus(control.kind) && control.tabIndex < 0) widget->setFocusPolicy(Qt::NoFocus);
     controls_.emplace(control.name, widget);
+    fontRules += fontRule(widget->objectName(), widget->font());
   }
+  window_->setStyleSheet(fontRules);
   applyTabOrder();
 }
 

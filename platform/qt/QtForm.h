@@ -20,7 +20,13 @@ namespace detail {
 class FormWidget;
 }
 
-/// What happened to a window, as the toolkit's observer learns of it.
+/**
+ * What happened to a window, as the toolkit's observer learns of it. Shown
+ * and Hidden come from the frame window that holds the window (its
+ * visibility set) and from QtToolkit::hide. ClosedByUser is the user's
+ * close control: a window shown on its own is then Unloaded; a window in a
+ * frame window only hides with its frame and stays loaded.
+ */
 enum class WindowEvent { Loaded, Shown, ShownModally, Hidden, ClosedByUser, Unloaded };
 
 /// The event in words for a transcript: "loaded", "shown", "shown modally", "hidden",
@@ -35,9 +41,15 @@ std::string toString(WindowEvent event);
  * QLineEdit, lists QListViews over QtListBox, buttons QPushButtons, pictures
  * PictureBoxes. Controls inside a frame are children of the frame's widget.
  *
- * Unloading (QtToolkit::unload) lets the widgets go with deleteLater, so a
- * window may unload itself inside its own handler. The lists and their
- * entries stay readable for as long as the QtForm lives.
+ * Each control gets its own palette and font (and a style sheet rule for
+ * the font by object name, which an application style sheet cannot
+ * override), so that nothing of its container's look reaches it.
+ *
+ * Unloading (QtToolkit::unload) lets the widgets go with deleteWhenSafe
+ * (deleteLater, after every modal loop of the toolkit has ended), so a
+ * window may unload itself inside its own handler, also from inside a modal
+ * show that its handler opened. The lists and their entries stay readable
+ * for as long as the QtForm lives.
  */
 class QtForm : public host::IForm, public std::enable_shared_from_this<QtForm> {
  public:

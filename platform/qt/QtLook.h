@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QString>
 #include <QWidget>
 
 #include "host/Forms.h"
@@ -13,14 +14,25 @@ QColor qtColor(host::Rgb rgb);
 
 /**
  * The font for a control's font: the same point size, weight and underline.
- * "MS Sans Serif" (and any face the system lacks) is stood in for by the
- * system's sans-serif faces, Arial-like ones first. Every property of the
- * result is set, so that a control never takes its container's font.
+ * A face the system has is kept; "MS Sans Serif" (and any face the system
+ * lacks) is stood in for by the first sans-serif face the system has of
+ * "Microsoft Sans Serif", "Liberation Sans", "Arimo", "Arial", "Helvetica",
+ * "DejaVu Sans Condensed", "DejaVu Sans", else fontconfig's sans-serif.
+ * Every property of the result is set, so that a control never takes its
+ * container's font.
  */
 QFont qtFont(const host::Font& font);
 
 /// The font of a control that names none: MS Sans Serif 8.25 point, regular.
 QFont defaultFont();
+
+/**
+ * A style sheet rule that gives the object of that name this font. An
+ * application style sheet (QGIS sets "* { font: ... }" when the user picks a
+ * font of their own) overrides QWidget::setFont; a widget's own sheet, with
+ * rules by object name, overrides the application's.
+ */
+QString fontRule(const QString& objectName, const QFont& font);
 
 /**
  * The application's palette for the widget with every role set, so that the

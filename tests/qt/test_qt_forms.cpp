@@ -1,4 +1,5 @@
 // The three windows' control tables built as Qt widgets: geometry, look, tab order.
+#include <QApplication>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -153,6 +154,26 @@ TEST_F(SearchWindowWidgets, FontsStandInForMsSansSerifWithASansSerifFace) {
   EXPECT_EQ(font.styleHint(), QFont::SansSerif);
   EXPECT_FALSE(QFontInfo(font).fixedPitch());
   EXPECT_NE(font.family(), "MS Sans Serif");
+}
+
+TEST_F(SearchWindowWidgets, AnApplicationStyleSheetFontDoesNotOverrideTheControlsFonts) {
+  // What QGIS sets when its user picks a font of their own.
+  qApp->setStyleSheet("* { font: 14pt \"DejaVu Serif\"; } QGroupBox { font-weight: 600; }");
+  auto own = load(frmMain::create()->spec());
+  own->widget()->show();
+  settle();
+  const QFont label = own->control("Label11")->font();
+  const QFont frame = own->control("Frame1")->font();
+  const QFont list = own->control("List1")->font();
+  const QFont help = own->control("btnHelp2")->font();
+  qApp->setStyleSheet(QString());
+  EXPECT_DOUBLE_EQ(label.pointSizeF(), 8.25);
+  EXPECT_EQ(label.family(), form->control("Label11")->font().family());
+  EXPECT_FALSE(label.bold());
+  EXPECT_TRUE(frame.bold());
+  EXPECT_DOUBLE_EQ(frame.pointSizeF(), 8.25);
+  EXPECT_TRUE(list.bold());
+  EXPECT_DOUBLE_EQ(help.pointSizeF(), 9.75);
 }
 
 TEST_F(SearchWindowWidgets, TheLogoDrawsItsPictureAndCaptionWithTheMakersTooltip) {
