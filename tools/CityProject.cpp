@@ -85,7 +85,9 @@ bool writeCityProject(const std::string& gpkgPath, const std::string& projectPat
       symbol->setColor(colour);
       layer->setRenderer(new QgsSingleSymbolRenderer(symbol));
     }
-    ids.emplace_back(layer->id(), QStringLiteral("%1_%2").arg(name).arg(ids.size() + 1));
+    // QGIS keeps a layer id from a project file only when it is longer than 10 characters.
+    ids.emplace_back(layer->id(),
+                     QStringLiteral("%1_sample_city_%2").arg(name).arg(ids.size() + 1));
     project.addMapLayer(layer, false);
     return layer;
   };
