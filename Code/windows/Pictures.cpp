@@ -1,6 +1,9 @@
 #include "windows/Pictures.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdlib>
 #include <map>
 #include <string>
 
@@ -77,6 +80,83 @@ Picture draw(const std::array<const char*, 16>& rows, int32_t scale = 1) {
   return picture;
 }
 
+/**
+ * The help window's background, 643 x 516 pixels (its client area at 15 twips
+ * a pixel): a white band at the top for the links, below it a small street map
+ * with blocks, parks, a grid of streets and one avenue under a magnifier, and
+ * the product's emblem in the top left corner.
+ */
+Picture drawHelpBackground() {
+  constexpr int32_t kWidth = 643, kHeight = 516, kMapTop = 128;
+  Picture picture;
+  picture.width = kWidth;
+  picture.height = kHeight;
+  picture.key = {1, 2, 3};  // no pixel is background: the picture covers the window
+  picture.rgb.assign(static_cast<size_t>(kWidth * kHeight * 3), 255);
+
+  auto put = [&](int32_t x, int32_t y, host::Rgb c) {
+    if (x < 0 || y < 0 || x >= kWidth || y >= kHeight) return;
+    const size_t at = static_cast<size_t>((y * kWidth + x) * 3);
+    picture.rgb[at] = c.r;
+    picture.rgb[at + 1] = c.g;
+    picture.rgb[at + 2] = c.b;
+  };
+  // Distance of a point to the segment (ax, ay)-(bx, by).
+  auto distance = [](double px, double py, double ax, double ay, double bx, double by) {
+    const double dx = bx - ax, dy = by - ay;
+    double t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy);
+    t = t < 0 ? 0 : (t > 1 ? 1 : t);
+    const double ex = ax + t * dx - px, ey = ay + t * dy - py;
+    return std::sqrt(ex * ex + ey * ey);
+  };
+
+  constexpr host::Rgb kLand{242, 239, 233}, kPark{205, 235, 190}, kRoad{255, 255, 255};
+  constexpr host::Rgb kCasing{205, 200, 195}, kAvenue{252, 214, 164}, kAvenueCasing{225, 170, 110};
+  constexpr host::Rgb kFound{220, 60, 50}, kRing{40, 40, 40}, kHandle{128, 64, 0};
+  constexpr host::Rgb kRule{171, 181, 193};
+  const int32_t streetsX[] = {40, 150, 260, 370, 480, 590};
+  const int32_t streetsY[] = {170, 250, 330, 410, 490};
+  const double lensX = 420, lensY = 300, lensRadius = 58;
+
+  for (int32_t y = kMapTop; y < kHeight; ++y) {
+    for (int32_t x = 0; x < kWidth; ++x) {
+      host::Rgb c = kLand;
+      // A block (the cell between streets) is a park now and then.
+      int32_t blockX = 0, blockY = 0;
+      for (int32_t sx : streetsX) blockX += x > sx ? 1 : 0;
+      for (int32_t sy : streetsY) blockY += y > sy ? 1 : 0;
+      if ((blockX * 3 + blockY * 2) % 7 == 2) c = kPark;
+      int32_t near = 1000;
+      for (int32_t sx : streetsX) near = std::min(near, std::abs(x - sx));
+      for (int32_t sy : streetsY) near = std::min(near, std::abs(y - sy));
+      if (near <= 6) c = kCasing;
+      if (near <= 4) c = kRoad;
+      const double avenue = distance(x, y, 0, 500, kWidth, 150);
+      if (avenue <= 9) c = kAvenueCasing;
+      if (avenue <= 7) c = kAvenue;
+      const double lens = std::hypot(x - lensX, y - lensY);
+      // Inside the lens the avenue is the street found.
+      if (lens < lensRadius && avenue <= 7) c = kFound;
+      if (lens >= lensRadius && lens <= lensRadius + 7) c = kRing;
+      if (distance(x, y, lensX + 46, lensY + 46, lensX + 110, lensY + 110) <= 8) c = kHandle;
+      put(x, y, c);
+    }
+  }
+  for (int32_t x = 0; x < kWidth; ++x) {
+    put(x, kMapTop - 2, kRule);
+    put(x, kMapTop - 1, kRule);
+  }
+  // The emblem, four times its toolbar size.
+  const Picture emblem = draw(kToolbar, 4);
+  for (int32_t y = 0; y < emblem.height; ++y) {
+    for (int32_t x = 0; x < emblem.width; ++x) {
+      const host::Rgb c = emblem.pixel(x, y);
+      if (!(c == emblem.key)) put(16 + x, 24 + y, c);
+    }
+  }
+  return picture;
+}
+
 void putLittleEndian(std::vector<uint8_t>& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i)
     out.push_back(static_cast<uint8_t>(value >> (8 * i)));
@@ -93,7 +173,7 @@ const Picture* findPicture(std::string_view name) {
   static const std::map<std::string, Picture, std::less<>> pictures = {
       {"toolbar", draw(kToolbar)},     {"logo", draw(kToolbar, 3)}, {"go", draw(kGo)},
       {"help", draw(kHelp)},           {"cancel", draw(kCancel)},   {"continue", draw(kContinue)},
-      {"configure", draw(kConfigure)},
+      {"configure", draw(kConfigure)}, {"helpbackground", drawHelpBackground()},
   };
   auto found = pictures.find(name);
   return found == pictures.end() ? nullptr : &found->second;

@@ -25,8 +25,9 @@ struct Picture {
 /**
  * The component's pictures by name: "toolbar" (the command's 16 x 16 button:
  * a street under a magnifier), "logo" (the same, larger), and the button
- * pictures "go", "help", "configure", "continue", "cancel". Nothing for an
- * unknown name.
+ * pictures "go", "help", "configure", "continue", "cancel", and the help
+ * window's background "helpbackground" (a street map under a magnifier).
+ * Nothing for an unknown name.
  */
 const Picture* findPicture(std::string_view name);
 

@@ -35,7 +35,7 @@ host::FormSpec makeSpec() {
   spec.clientWidth = 9645;
   spec.clientHeight = 7740;
   spec.backColor = kWhite;
-  spec.backgroundPicture = "logo";
+  spec.backgroundPicture = "helpbackground";
 
   host::ControlSpec strip =
       host::ControlSpec::make(ControlKind::Frame, "Frame1", "", "", "", 1980, 720, 4995, 315);
