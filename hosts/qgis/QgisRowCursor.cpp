@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "hosts/qgis/GpkgTextReader.h"
 #include "hosts/qgis/QgisFailure.h"
+#include "hosts/qgis/QgisText.h"
 #include "hosts/qgis/QgisValues.h"
 
 namespace corvale::qgis {
@@ -35,7 +37,26 @@ class RowSource {
 };
 
 QgisRow::QgisRow(std::shared_ptr<RowSource> source) : source_(std::move(source)) {
-  loaded_.assign(static_cast<size_t>(source_->fieldCount()), false);
+  const auto count = static_cast<size_t>(source_->fieldCount());
+  texts_.resize(count);
+  held_.assign(count, Held::Nothing);
+}
+
+void QgisRow::fetch(int index) {
+  QgsFeatureRequest request(id_);
+  request.setFlags(QgsFeatureRequest::NoGeometry);
+  request.setSubsetOfAttributes(QgsAttributeList{index});
+  QgsFeature read;
+  if (!source_->layer().getFeatures(request).nextFeature(read)) {
+    hostFailure("The row is no longer in the layer.");
+  }
+  if (feature_.attributes().size() != source_->fieldCount()) {
+    QgsAttributes attributes = feature_.attributes();
+    attributes.resize(source_->fieldCount());
+    feature_.setAttributes(attributes);
+  }
+  feature_.setAttribute(index, read.attribute(index));
+  held_[static_cast<size_t>(index)] = Held::Attribute;
 }
 
 Variant QgisRow::value(int32_t index) {
@@ -44,29 +65,25 @@ Variant QgisRow::value(int32_t index) {
       hostFailure("The field index is out of range.");
     }
     const auto slot = static_cast<size_t>(index);
-    if (!loaded_[slot]) {
+    if (held_[slot] == Held::Nothing) {
       source_->want(index);
-      QgsFeatureRequest request(feature_.id());
-      request.setFlags(QgsFeatureRequest::NoGeometry);
-      request.setSubsetOfAttributes(QgsAttributeList{index});
-      QgsFeature read;
-      if (!source_->layer().getFeatures(request).nextFeature(read)) {
-        hostFailure("The row is no longer in the layer.");
-      }
-      if (feature_.attributes().size() != source_->fieldCount()) {
-        QgsAttributes attributes = feature_.attributes();
-        attributes.resize(source_->fieldCount());
-        feature_.setAttributes(attributes);
-      }
-      feature_.setAttribute(index, read.attribute(index));
-      loaded_[slot] = true;
+      fetch(index);
     }
-    return variantOf(feature_.attribute(index));
+    switch (held_[slot]) {
+      case Held::Text:
+        return Variant(texts_[slot]);
+      case Held::Null:
+        return Variant::null();
+      default:
+        return variantOf(feature_.attribute(index));
+    }
   });
 }
 
 QgisRowCursor::QgisRowCursor(QgsVectorLayer* layer, QgsFeatureRequest request)
     : source_(std::make_shared<RowSource>(layer, std::move(request))) {}
+
+QgisRowCursor::~QgisRowCursor() = default;
 
 std::shared_ptr<QgisRow> QgisRowCursor::freeRow() {
   for (auto& row : rows_) {
@@ -77,6 +94,52 @@ std::shared_ptr<QgisRow> QgisRowCursor::freeRow() {
   rows_[nextSlot_] = row;
   nextSlot_ = (nextSlot_ + 1) % rows_.size();
   return row;
+}
+
+void QgisRowCursor::startMain() {
+  mainStarted_ = true;
+  mainFields_ = source_->wanted();
+  const QgsFeatureRequest& base = source_->request();
+  QgsVectorLayer& layer = source_->layer();
+  if (base.filterType() == QgsFeatureRequest::FilterNone && base.limit() < 0) {
+    fast_ = GpkgTextReader::open(layer, mainFields_);
+  }
+  mainHeld_.assign(static_cast<size_t>(source_->fieldCount()), QgisRow::Held::Nothing);
+  for (int index : mainFields_) {
+    mainHeld_[static_cast<size_t>(index)] = QgisRow::Held::Attribute;
+  }
+  if (fast_) return;
+  QgsFeatureRequest request(base);
+  if (mainFields_.isEmpty()) {
+    request.setNoAttributes();
+  } else {
+    request.setSubsetOfAttributes(mainFields_);
+  }
+  main_ = layer.getFeatures(request);
+}
+
+bool QgisRowCursor::readMain(QgisRow& row) {
+  if (!fast_) {
+    if (!main_.nextFeature(row.feature_)) return false;
+    row.id_ = row.feature_.id();
+    row.held_ = mainHeld_;
+    return true;
+  }
+  if (!fast_->step()) return false;
+  row.id_ = fast_->id();
+  std::fill(row.held_.begin(), row.held_.end(), QgisRow::Held::Nothing);
+  for (int k = 0; k < mainFields_.size(); ++k) {
+    const auto slot = static_cast<size_t>(mainFields_[k]);
+    const std::optional<std::string_view> text = fast_->text(static_cast<size_t>(k));
+    if (!text) {
+      row.held_[slot] = QgisRow::Held::Null;
+    } else if (isPlainUtf8(*text)) {
+      row.texts_[slot].assign(text->data(), text->size());
+      row.held_[slot] = QgisRow::Held::Text;
+    }
+    // Anything else stays Nothing: value() reads it through QGIS, which decodes it its way.
+  }
+  return true;
 }
 
 std::shared_ptr<host::IRow> QgisRowCursor::nextRow() {
@@ -93,35 +156,23 @@ std::shared_ptr<host::IRow> QgisRowCursor::nextRow() {
         return nullptr;
       }
       auto row = freeRow();
-      row->feature_ = first;
-      std::fill(row->loaded_.begin(), row->loaded_.end(), false);
+      row->id_ = first.id();
+      std::fill(row->held_.begin(), row->held_.end(), QgisRow::Held::Nothing);
       skip_ = first.id();
       return row;
     }
-    if (!mainStarted_) {
-      mainStarted_ = true;
-      QgsFeatureRequest request(source_->request());
-      if (source_->wanted().isEmpty()) {
-        request.setNoAttributes();
-      } else {
-        request.setSubsetOfAttributes(source_->wanted());
-      }
-      mainLoaded_.assign(static_cast<size_t>(source_->fieldCount()), false);
-      for (int index : source_->wanted())
-        mainLoaded_[static_cast<size_t>(index)] = true;
-      main_ = source_->layer().getFeatures(request);
-    }
+    if (!mainStarted_) startMain();
     auto row = freeRow();
-    while (main_.nextFeature(row->feature_)) {
-      if (skip_ && row->feature_.id() == *skip_) {
+    while (readMain(*row)) {
+      if (skip_ && row->id_ == *skip_) {
         skip_.reset();
         continue;
       }
-      row->loaded_ = mainLoaded_;
       return row;
     }
     ended_ = true;
     main_.close();
+    fast_.reset();
     return nullptr;
   });
 }

@@ -17,6 +17,7 @@
 
 namespace corvale::qgis {
 
+class GpkgTextReader;
 class RowSource;
 
 /**
@@ -28,17 +29,26 @@ class QgisRow : public host::IRow, public host::IRowValues {
  public:
   explicit QgisRow(std::shared_ptr<RowSource> source);
 
-  int64_t objectId() override { return feature_.id(); }
+  int64_t objectId() override { return id_; }
   /// The value of field `index`; an index outside the table's fields is a host failure.
   Variant value(int32_t index) override;
 
  private:
   friend class QgisRowCursor;
 
+  /// Where the value of a field is, by field index.
+  enum class Held : uint8_t { Nothing, Attribute, Text, Null };
+
+  /// Reads the field for this row alone, by its feature id, through QGIS.
+  void fetch(int index);
+
   std::shared_ptr<RowSource> source_;
+  QgsFeatureId id_ = 0;
+  /// Values that QGIS's iterator read.
   QgsFeature feature_;
-  /// Which attributes of feature_ were read, by field index.
-  std::vector<bool> loaded_;
+  /// Values the GeoPackage reader read, by field index.
+  std::vector<std::string> texts_;
+  std::vector<Held> held_;
 };
 
 /**
@@ -59,16 +69,24 @@ class QgisRow : public host::IRow, public host::IRowValues {
  *
  * A row the caller no longer holds is handed back again (two rows alternate
  * in a plain loop), so a full read makes no allocation of its own per row.
+ *
+ * A full read of text fields of a GeoPackage layer goes past QGIS to SQLite
+ * (GpkgTextReader) where that gives the same rows and values; a text that is
+ * not plain UTF-8 is then read for its row through QGIS, which decodes it.
  */
 class QgisRowCursor : public host::ICursor {
  public:
   QgisRowCursor(QgsVectorLayer* layer, QgsFeatureRequest request);
+  ~QgisRowCursor() override;
 
   /// The next row, or nothing at the end. A layer that has gone is a host failure.
   std::shared_ptr<host::IRow> nextRow() override;
 
  private:
   std::shared_ptr<QgisRow> freeRow();
+  void startMain();
+  /// The main read's next row into `row`; false at the end.
+  bool readMain(QgisRow& row);
 
   std::shared_ptr<RowSource> source_;
   std::array<std::shared_ptr<QgisRow>, 2> rows_;
@@ -77,7 +95,10 @@ class QgisRowCursor : public host::ICursor {
   bool ended_ = false;
   bool mainStarted_ = false;
   QgsFeatureIterator main_;
-  std::vector<bool> mainLoaded_;
+  std::unique_ptr<GpkgTextReader> fast_;
+  /// The wanted fields when the main read started, and the values it brings per field.
+  QgsAttributeList mainFields_;
+  std::vector<QgisRow::Held> mainHeld_;
   std::optional<QgsFeatureId> skip_;
 };
 

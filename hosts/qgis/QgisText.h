@@ -14,6 +14,13 @@ namespace corvale::qgis {
  */
 std::string utf8Of(const QString& text);
 
+/**
+ * True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+ * nothing above U+10FFFF) and do not begin with a byte-order mark: text that
+ * every UTF-8 decoder reads alike.
+ */
+bool isPlainUtf8(std::string_view text);
+
 /// The QString of UTF-8 text; invalid byte sequences become U+FFFD.
 QString qstringOf(std::string_view utf8);
 

@@ -1,0 +1,128 @@
+#include "hosts/qgis/GpkgTextReader.h"
+
+#include <cstring>
+
+#include <sqlite3.h>
+
+#include <qgsproviderregistry.h>
+#include <qgsvectordataprovider.h>
+
+#include "hosts/qgis/QgisFailure.h"
+#include "hosts/qgis/QgisText.h"
+
+namespace corvale::qgis {
+
+namespace {
+
+/// An SQL identifier in double quotes, inner quotes doubled.
+std::string identifier(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
+/// The only feature table of the GeoPackage, for a source that names none.
+std::optional<std::string> onlyFeatureTable(sqlite3* db) {
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT table_name FROM gpkg_contents WHERE data_type = 'features'",
+                         -1, &statement, nullptr) != SQLITE_OK) {
+    return std::nullopt;
+  }
+  std::optional<std::string> table;
+  int rows = 0;
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    ++rows;
+    if (const auto* text = sqlite3_column_text(statement, 0)) {
+      table = reinterpret_cast<const char*>(text);
+    }
+  }
+  sqlite3_finalize(statement);
+  if (rows != 1) return std::nullopt;
+  return table;
+}
+
+}  // namespace
+
+std::unique_ptr<GpkgTextReader> GpkgTextReader::open(const QgsVectorLayer& layer,
+                                                     const QgsAttributeList& fields) {
+  if (fields.isEmpty() || !layer.isValid() || layer.providerType() != QLatin1String("ogr") ||
+      !layer.dataProvider() || layer.dataProvider()->storageType() != QLatin1String("GPKG") ||
+      !layer.subsetString().isEmpty() || layer.isEditable()) {
+    return nullptr;
+  }
+  const QgsFields layerFields = layer.fields();
+  std::vector<std::string> columns;
+  for (int index : fields) {
+    if (index < 0 || index >= layerFields.count() ||
+        layerFields.fieldOrigin(index) != QgsFields::OriginProvider ||
+        layerFields.at(index).type() != QVariant::String) {
+      return nullptr;
+    }
+    columns.push_back(utf8Of(layerFields.at(index).name()));
+  }
+  const QVariantMap parts =
+      QgsProviderRegistry::instance()->decodeUri(QStringLiteral("ogr"), layer.source());
+  const QString path = parts.value(QStringLiteral("path")).toString();
+  if (path.isEmpty() || !parts.value(QStringLiteral("layerId")).toString().isEmpty() ||
+      !parts.value(QStringLiteral("subset")).toString().isEmpty()) {
+    return nullptr;
+  }
+
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  std::optional<std::string> table;
+  const QString layerName = parts.value(QStringLiteral("layerName")).toString();
+  if (!layerName.isEmpty()) {
+    table = utf8Of(layerName);
+  } else {
+    table = onlyFeatureTable(db);
+  }
+  if (!table) {
+    sqlite3_close(db);
+    return nullptr;
+  }
+  // The integer primary key of a GeoPackage table is its rowid; a view has none,
+  // and the statement does not prepare.
+  std::string sql = "SELECT rowid";
+  for (const auto& column : columns)
+    sql += ", " + identifier(column);
+  sql += " FROM " + identifier(*table);
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return nullptr;
+  }
+  return std::unique_ptr<GpkgTextReader>(new GpkgTextReader(db, statement));
+}
+
+GpkgTextReader::~GpkgTextReader() {
+  sqlite3_finalize(statement_);
+  sqlite3_close(db_);
+}
+
+bool GpkgTextReader::step() {
+  const int result = sqlite3_step(statement_);
+  if (result == SQLITE_ROW) return true;
+  if (result == SQLITE_DONE) return false;
+  hostFailure(std::string("Reading the GeoPackage failed: ") + sqlite3_errmsg(db_));
+}
+
+int64_t GpkgTextReader::id() const {
+  return sqlite3_column_int64(statement_, 0);
+}
+
+std::optional<std::string_view> GpkgTextReader::text(size_t k) const {
+  const int column = static_cast<int>(k) + 1;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+  if (!text) return std::nullopt;
+  return std::string_view(text, std::strlen(text));
+}
+
+}  // namespace corvale::qgis

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <qgsfeatureiterator.h>
+
+#include "GpkgWriter.h"
+#include "hosts/qgis/GpkgTextReader.h"
+#include "map/CorvaleGIS_ArcMap.h"
+#include "qgis/QgisFixture.h"
+
+namespace corvale {
+namespace {
+
+using Names = std::vector<std::string>;
+
+/// Full reads of GeoPackage text fields go to SQLite directly; these cases
+/// show that they give what QGIS gives, and that QGIS reads whatever SQLite
+/// alone would get wrong.
+class QgisGpkgReads : public testing::CityFixture {
+ protected:
+  Names listOf(const std::string& layer, const std::string& field) {
+    testing::TextListBox names;
+    LoadListWithUniqueFieldValues(layer, field, names, false, nullptr);
+    return names.entries();
+  }
+  QgsAttributeList fieldsOf(QgsVectorLayer* layer, const char* name) {
+    return QgsAttributeList{layer->fields().indexOf(QString::fromUtf8(name))};
+  }
+};
+
+TEST_F(QgisGpkgReads, OnlyPlainGeoPackageTextFieldsQualify) {
+  QgsVectorLayer* streets = vectorLayer("streets");
+  EXPECT_TRUE(qgis::GpkgTextReader::open(*streets, fieldsOf(streets, "name")));
+  EXPECT_TRUE(qgis::GpkgTextReader::open(*streets, fieldsOf(streets, "Alt Name")));
+  EXPECT_FALSE(qgis::GpkgTextReader::open(*streets, fieldsOf(streets, "lanes")));
+  EXPECT_FALSE(qgis::GpkgTextReader::open(*streets, fieldsOf(streets, "opened")));
+  EXPECT_FALSE(qgis::GpkgTextReader::open(*streets, {}));
+
+  streets->setSubsetString(QStringLiteral("\"lanes\" = 2"));
+  EXPECT_FALSE(qgis::GpkgTextReader::open(*streets, fieldsOf(streets, "name")));
+  streets->setSubsetString(QString());
+  ASSERT_TRUE(streets->startEditing());
+  EXPECT_FALSE(qgis::GpkgTextReader::open(*streets, fieldsOf(streets, "name")));
+  streets->rollBack();
+}
+
+TEST_F(QgisGpkgReads, TheReaderYieldsEveryRowWithTheValueQgisReads) {
+  QgsVectorLayer* streets = vectorLayer("streets");
+  const int name = streets->fields().indexOf(QStringLiteral("name"));
+  auto reader = qgis::GpkgTextReader::open(*streets, {name});
+  ASSERT_TRUE(reader);
+  std::map<int64_t, std::optional<std::string>> fast;
+  while (reader->step()) {
+    const auto text = reader->text(0);
+    fast[reader->id()] = text ? std::optional<std::string>(std::string(*text)) : std::nullopt;
+  }
+  std::map<int64_t, std::optional<std::string>> viaQgis;
+  QgsFeatureIterator it = streets->getFeatures(QgsFeatureRequest().setSubsetOfAttributes({name}));
+  QgsFeature feature;
+  while (it.nextFeature(feature)) {
+    const QVariant value = feature.attribute(name);
+    viaQgis[feature.id()] =
+        value.isNull() ? std::nullopt : std::optional<std::string>(value.toString().toStdString());
+  }
+  EXPECT_EQ(fast.size(), 321u);
+  EXPECT_EQ(fast, viaQgis);
+}
+
+TEST_F(QgisGpkgReads, AnEditSessionsChangesAreListed) {
+  QgsVectorLayer* streets = vectorLayer("streets");
+  ASSERT_TRUE(streets->startEditing());
+  const int name = streets->fields().indexOf(QStringLiteral("name"));
+  // Every Kirkegata segment renamed, in the edit buffer only.
+  QgsFeatureIterator it = streets->getFeatures(
+      QgsFeatureRequest().setFilterExpression(QStringLiteral("\"name\" = 'Kirkegata'")));
+  QgsFeature feature;
+  int renamed = 0;
+  while (it.nextFeature(feature)) {
+    ASSERT_TRUE(streets->changeAttributeValue(feature.id(), name, QStringLiteral("Edited Road")));
+    ++renamed;
+  }
+  ASSERT_GT(renamed, 0);
+  const Names names = listOf("streets", "name");
+  EXPECT_NE(std::find(names.begin(), names.end(), "Edited Road"), names.end());
+  EXPECT_EQ(std::find(names.begin(), names.end(), "Kirkegata"), names.end());
+  streets->rollBack();
+  const Names after = listOf("streets", "name");
+  EXPECT_NE(std::find(after.begin(), after.end(), "Kirkegata"), after.end());
+}
+
+TEST_F(QgisGpkgReads, AVirtualFieldIsReadThroughQgis) {
+  QgsVectorLayer* streets = vectorLayer("streets");
+  streets->addExpressionField(QStringLiteral("upper(\"name\")"),
+                              QgsField(QStringLiteral("shout"), QVariant::String));
+  Names expected = listOf("streets", "name");
+  for (auto& text : expected)
+    text = QString::fromStdString(text).toUpper().toStdString();
+  Names unique;
+  for (const auto& text : expected) {
+    if (std::find(unique.begin(), unique.end(), text) == unique.end()) unique.push_back(text);
+  }
+  EXPECT_EQ(listOf("streets", "shout"), unique);
+}
+
+TEST_F(QgisGpkgReads, TextThatIsNotPlainUtf8IsDecodedAsQgisDecodesIt) {
+  testing::TempFolder folder;
+  {
+    tools::GpkgWriter writer((folder / "odd.gpkg").string());
+    writer.beginLayer("streets", wkbPoint, 25832, {{"name", OFTString}});
+    for (const char* name : {"Good Road", "Bad \xFF\xFE Road", "Cut \xC3",
+                             "\xEF\xBB\xBF"
+                             "Bom Road",
+                             "Over \xC0\xAF long", "Sur \xED\xA0\x80 gate", "Good Road"}) {
+      writer.addFeature({tools::FieldValue::of(std::string(name))}, {{1, 1}});
+    }
+    writer.endLayer();
+  }
+  QgsVectorLayer* odd = addLayer(folder / "odd.gpkg", "streets", "odd");
+  const Names fast = listOf("odd", "name");
+  ASSERT_TRUE(odd->startEditing());  // the same read, through QGIS alone
+  const Names viaQgis = listOf("odd", "name");
+  odd->rollBack();
+  EXPECT_EQ(fast.size(), 6u);
+  EXPECT_EQ(fast, viaQgis);
+}
+
+}  // namespace
+}  // namespace corvale
