@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Times opening the search window's list over the QGIS host beside ogrinfo's
+# SELECT DISTINCT ... ORDER BY on the same GeoPackage, 3 runs each, alternating,
+# and prints the medians. Each bench run is a process of its own, like ogrinfo.
+# Usage: bench/compare_unique_values.sh <build dir> <file.gpkg> [layer] [field]
+set -euo pipefail
+build="$1" gpkg="$2" layer="${3:-streets}" field="${4:-name}"
+bench="$build/bench/bench_unique_values"
+export QT_QPA_PLATFORM=offscreen
+
+ogr_times=() bench_times=() bench_process_times=()
+for run in 1 2 3; do
+  start=$(date +%s.%N)
+  ogrinfo -ro -q -dialect sqlite -sql "SELECT DISTINCT \"$field\" FROM \"$layer\" ORDER BY \"$field\"" \
+    "$gpkg" >/dev/null
+  ogr_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+
+  start=$(date +%s.%N)
+  line=$("$bench" "$gpkg" "$layer" "$field" 1 2>/dev/null | grep '^run 1:')
+  bench_process_times+=("$(echo "$(date +%s.%N) - $start" | bc)")
+  bench_times+=("$(echo "$line" | sed -E 's/.*total ([0-9.]+) s.*/\1/')")
+  echo "run $run: ogrinfo ${ogr_times[-1]} s; bench process ${bench_process_times[-1]} s; $line"
+done
+median() { printf '%s\n' "$@" | sort -g | sed -n 2p; }
+echo "median ogrinfo:                         $(median "${ogr_times[@]}") s"
+echo "median LoadListWithUniqueFieldValues+sort: $(median "${bench_times[@]}") s"
+echo "median bench process (start to exit):    $(median "${bench_process_times[@]}") s"
