@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "hosts/qgis/QgisApplication.h"
-#include "hosts/qgis/QgisFrameWindowFactory.h"
+#include "hosts/qgis/QgisFrameWindow.h"
 #include "hosts/qgis/QgisProgressIndicator.h"
 #include "hosts/qgis/QgisQueryFilter.h"
 
@@ -26,7 +26,7 @@ std::shared_ptr<host::IQueryFilter> QgisHost::createQueryFilter() {
 }
 
 std::shared_ptr<host::IFrameWindow> QgisHost::createFrameWindow() {
-  return makeFrameWindow(mainWindow_);
+  return std::make_shared<QgisFrameWindow>(mainWindow_);
 }
 
 }  // namespace corvale::qgis
