@@ -4,7 +4,8 @@
 // and times what opening the street search window costs: the component's
 // LoadListWithUniqueFieldValues into a sorted list, and the list's sort
 // (Collation::sort, made when the list is first read). Prints one line per
-// run: seconds to load, seconds to sort, their sum, and the number of names.
+// run: seconds to load, seconds to sort, their sum, and the number of names;
+// then the time of picking the middle name (feature by value and zoom).
 
 #include <chrono>
 #include <cstdio>
@@ -102,6 +103,14 @@ int main(int argc, char** argv) {
       const double sort = secondsSince(sortStart);
       std::printf("run %d: load %.3f s, sort %.3f s, total %.3f s, %zu names\n", run + 1, load,
                   sort, load + sort, names);
+      if (names == 0) continue;
+      // Picking a name: the feature by value and the zoom, as the list's click makes them.
+      const auto pickStart = Clock::now();
+      auto feature = corvale::GetFeatureByValue(corvale::GetLayerByName(table), field,
+                                                list.entries()[names / 2]);
+      corvale::ZoomToFeaturePlus(feature, 0.2);
+      std::printf("run %d: pick \"%s\" %.3f s%s\n", run + 1, list.entries()[names / 2].c_str(),
+                  secondsSince(pickStart), feature ? "" : " (not found)");
     }
     corvale::resetState();
     corvale::host::services() = corvale::host::Services{};
