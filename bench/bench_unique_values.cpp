@@ -83,7 +83,10 @@ int main(int argc, char** argv) {
     std::printf("open layer: %.3f s, %lld features\n", secondsSince(openStart),
                 static_cast<long long>(layer->featureCount()));
 
-    corvale::qgis::QgisContext context{&project, &canvas, nullptr, &statusBar};
+    corvale::qgis::QgisContext context;
+    context.project = &project;
+    context.canvas = &canvas;
+    context.statusBar = &statusBar;
     auto host = std::make_shared<corvale::qgis::QgisHost>(context);
     corvale::host::services().hostClasses = host;
     corvale::host::services().forms = std::make_shared<corvale::memory::ScriptedToolkit>(

@@ -43,7 +43,11 @@ TEST_F(QgisHostClasses, WithoutAStatusBarOrProjectTheCallsAreHostFailures) {
 
 TEST_F(QgisHostClasses, FramesAreToolWindowsOfTheMainWindow) {
   QMainWindow mainWindow;
-  qgis::QgisContext context{&project, canvas.get(), &mainWindow, statusBar.get()};
+  qgis::QgisContext context;
+  context.project = &project;
+  context.canvas = canvas.get();
+  context.mainWindow = &mainWindow;
+  context.statusBar = statusBar.get();
   qgis::QgisHost withWindow(context);
   auto frame = withWindow.createFrameWindow();
   ASSERT_TRUE(frame);
