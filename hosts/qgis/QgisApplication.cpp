@@ -9,7 +9,7 @@ namespace corvale::qgis {
 
 std::shared_ptr<host::IActiveView> QgisDocument::activeView() {
   if (!canvas_) hostFailure("The map canvas is gone.");
-  return std::make_shared<QgisMapView>(canvas_, project_);
+  return std::make_shared<QgisMapView>(canvas_, project_, observer_);
 }
 
 std::shared_ptr<host::IMap> QgisDocument::focusMap() {
@@ -19,7 +19,7 @@ std::shared_ptr<host::IMap> QgisDocument::focusMap() {
 
 ObjectRef QgisApplication::document() {
   if (!project_) hostFailure("QGIS has no project open.");
-  return std::make_shared<QgisDocument>(project_, canvas_);
+  return std::make_shared<QgisDocument>(project_, canvas_, observer_);
 }
 
 std::shared_ptr<host::IStatusBar> QgisApplication::statusBar() {

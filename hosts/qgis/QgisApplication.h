@@ -8,6 +8,7 @@
 #include <qgsproject.h>
 
 #include "host/Application.h"
+#include "hosts/qgis/QgisObserver.h"
 
 namespace corvale::qgis {
 
@@ -17,7 +18,9 @@ class QgisStatusBar;
 /// tree.
 class QgisDocument : public host::IDocument {
  public:
-  QgisDocument(QgsProject* project, QgsMapCanvas* canvas) : project_(project), canvas_(canvas) {}
+  QgisDocument(QgsProject* project, QgsMapCanvas* canvas,
+               std::shared_ptr<QgisObserver> observer = nullptr)
+      : project_(project), canvas_(canvas), observer_(std::move(observer)) {}
   /// The map canvas as a view; a canvas that is gone is a host failure.
   std::shared_ptr<host::IActiveView> activeView() override;
   /// The project's layer tree as a map; a project that is gone is a host failure.
@@ -26,6 +29,7 @@ class QgisDocument : public host::IDocument {
  private:
   QPointer<QgsProject> project_;
   QPointer<QgsMapCanvas> canvas_;
+  std::shared_ptr<QgisObserver> observer_;
 };
 
 /**
@@ -35,8 +39,12 @@ class QgisDocument : public host::IDocument {
 class QgisApplication : public host::IApplication {
  public:
   QgisApplication(QgsProject* project, QgsMapCanvas* canvas,
-                  std::shared_ptr<QgisStatusBar> statusBar)
-      : project_(project), canvas_(canvas), statusBar_(std::move(statusBar)) {}
+                  std::shared_ptr<QgisStatusBar> statusBar,
+                  std::shared_ptr<QgisObserver> observer = nullptr)
+      : project_(project),
+        canvas_(canvas),
+        statusBar_(std::move(statusBar)),
+        observer_(std::move(observer)) {}
   ObjectRef document() override;
   std::shared_ptr<host::IStatusBar> statusBar() override;
 
@@ -44,6 +52,7 @@ class QgisApplication : public host::IApplication {
   QPointer<QgsProject> project_;
   QPointer<QgsMapCanvas> canvas_;
   std::shared_ptr<QgisStatusBar> statusBar_;
+  std::shared_ptr<QgisObserver> observer_;
 };
 
 }  // namespace corvale::qgis

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <memory>
+
+#include "hosts/qgis/QgisObserver.h"
+
 class QgsMapCanvas;
 class QgsProject;
 class QStatusBar;
@@ -22,6 +26,8 @@ struct QgisContext {
   QWidget* mainWindow = nullptr;
   /// The status bar that shows the progress indicator.
   QStatusBar* statusBar = nullptr;
+  /// Told of the extents and the progress the component shows; may be null.
+  std::shared_ptr<QgisObserver> observer;
 };
 
 }  // namespace corvale::qgis

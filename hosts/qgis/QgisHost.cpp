@@ -14,11 +14,13 @@ QgisHost::QgisHost(const QgisContext& context)
     : project_(context.project),
       canvas_(context.canvas),
       mainWindow_(context.mainWindow),
-      statusBar_(context.statusBar ? std::make_shared<QgisStatusBar>(context.statusBar) : nullptr) {
-}
+      statusBar_(context.statusBar
+                     ? std::make_shared<QgisStatusBar>(context.statusBar, context.observer)
+                     : nullptr),
+      observer_(context.observer) {}
 
 ObjectRef QgisHost::createAppReference() {
-  return std::make_shared<QgisApplication>(project_, canvas_, statusBar_);
+  return std::make_shared<QgisApplication>(project_, canvas_, statusBar_, observer_);
 }
 
 std::shared_ptr<host::IQueryFilter> QgisHost::createQueryFilter() {

@@ -39,6 +39,7 @@ class QgisHost : public host::IHostClasses {
   QPointer<QgsMapCanvas> canvas_;
   QPointer<QWidget> mainWindow_;
   std::shared_ptr<QgisStatusBar> statusBar_;
+  std::shared_ptr<QgisObserver> observer_;
 };
 
 }  // namespace corvale::qgis

@@ -29,6 +29,7 @@ void QgisMapView::setExtent(const std::shared_ptr<host::IEnvelope>& extent) {
   if (!envelope) raise(err::kTypeMismatch);
   QgsMapCanvas& view = canvas();
   if (!envelope->rectangle()) return;
+  QgsRectangle requested;
   guarded("Transforming the extent to the map's coordinate system", [&] {
     QgsRectangle box = *envelope->rectangle();
     const QgsCoordinateReferenceSystem destination = view.mapSettings().destinationCrs();
@@ -45,6 +46,7 @@ void QgisMapView::setExtent(const std::shared_ptr<host::IEnvelope>& extent) {
       }
     }
     if (!isFinite(box)) hostFailure("The extent has no place in the map's coordinate system.");
+    requested = box;
     if (point || (box.width() == 0 && box.height() == 0)) {
       view.setCenter(box.center());
       return;
@@ -62,6 +64,7 @@ void QgisMapView::setExtent(const std::shared_ptr<host::IEnvelope>& extent) {
     }
     view.setExtent(box);
   });
+  if (observer_ && observer_->extent) observer_->extent(requested, view.extent());
 }
 
 std::shared_ptr<host::IActiveView> QgisMapView::focusMap() {

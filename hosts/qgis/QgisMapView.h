@@ -8,6 +8,7 @@
 #include <qgsproject.h>
 
 #include "host/MapModel.h"
+#include "hosts/qgis/QgisObserver.h"
 
 namespace corvale::qgis {
 
@@ -17,7 +18,9 @@ namespace corvale::qgis {
  */
 class QgisMapView : public host::IActiveView {
  public:
-  QgisMapView(QgsMapCanvas* canvas, QgsProject* project) : canvas_(canvas), project_(project) {}
+  QgisMapView(QgsMapCanvas* canvas, QgsProject* project,
+              std::shared_ptr<QgisObserver> observer = nullptr)
+      : canvas_(canvas), project_(project), observer_(std::move(observer)) {}
 
   /**
    * Shows the envelope (a QgisEnvelope, else failure 13): it is transformed
@@ -40,6 +43,7 @@ class QgisMapView : public host::IActiveView {
 
   QPointer<QgsMapCanvas> canvas_;
   QPointer<QgsProject> project_;
+  std::shared_ptr<QgisObserver> observer_;
 };
 
 }  // namespace corvale::qgis

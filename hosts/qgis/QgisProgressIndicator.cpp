@@ -28,7 +28,9 @@ int64_t coarseNowMs() {
 }
 }  // namespace
 
-QgisProgressIndicator::QgisProgressIndicator(QStatusBar* statusBar) : statusBar_(statusBar) {
+QgisProgressIndicator::QgisProgressIndicator(QStatusBar* statusBar,
+                                             std::shared_ptr<QgisObserver> observer)
+    : statusBar_(statusBar), observer_(std::move(observer)) {
   if (!statusBar_) hostFailure("The application has no status bar.");
   label_ = new QLabel(statusBar_);
   bar_ = new QProgressBar(statusBar_);
@@ -72,6 +74,9 @@ void QgisProgressIndicator::show() {
   label_->show();
   bar_->show();
   paint();
+  if (observer_ && observer_->progressShown) {
+    observer_->progressShown(label_->text().toStdString(), maximum_);
+  }
 }
 
 void QgisProgressIndicator::step() {
@@ -90,6 +95,7 @@ void QgisProgressIndicator::hide() {
   shown_ = false;
   label_->hide();
   bar_->hide();
+  if (observer_ && observer_->progressHidden) observer_->progressHidden(position_);
 }
 
 void QgisProgressIndicator::setMaximum(int32_t maximum) {
@@ -113,7 +119,7 @@ void QgisProgressIndicator::setPosition(int32_t position) {
 
 std::shared_ptr<host::IProgressIndicator> QgisStatusBar::progressIndicator() {
   if (!statusBar_) hostFailure("The application has no status bar.");
-  if (!progress_) progress_ = std::make_shared<QgisProgressIndicator>(statusBar_);
+  if (!progress_) progress_ = std::make_shared<QgisProgressIndicator>(statusBar_, observer_);
   return progress_;
 }
 

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "host/Application.h"
+#include "hosts/qgis/QgisObserver.h"
 
 namespace corvale::qgis {
 
@@ -25,7 +26,8 @@ namespace corvale::qgis {
  */
 class QgisProgressIndicator : public host::IProgressIndicator {
  public:
-  explicit QgisProgressIndicator(QStatusBar* statusBar);
+  explicit QgisProgressIndicator(QStatusBar* statusBar,
+                                 std::shared_ptr<QgisObserver> observer = nullptr);
   ~QgisProgressIndicator() override;
 
   void setMessage(const std::string& message) override;
@@ -58,17 +60,20 @@ class QgisProgressIndicator : public host::IProgressIndicator {
   int32_t position_ = 0;
   bool shown_ = false;
   int64_t lastPaintMs_ = 0;
+  std::shared_ptr<QgisObserver> observer_;
 };
 
 /// The status bar of the running QGIS; its one progress indicator is made on first use.
 class QgisStatusBar : public host::IStatusBar {
  public:
-  explicit QgisStatusBar(QStatusBar* statusBar) : statusBar_(statusBar) {}
+  explicit QgisStatusBar(QStatusBar* statusBar, std::shared_ptr<QgisObserver> observer = nullptr)
+      : statusBar_(statusBar), observer_(std::move(observer)) {}
   std::shared_ptr<host::IProgressIndicator> progressIndicator() override;
 
  private:
   QPointer<QStatusBar> statusBar_;
   std::shared_ptr<QgisProgressIndicator> progress_;
+  std::shared_ptr<QgisObserver> observer_;
 };
 
 }  // namespace corvale::qgis
