@@ -76,6 +76,9 @@ std::unique_ptr<GpkgTextReader> GpkgTextReader::open(const QgsVectorLayer& layer
     sqlite3_close(db);
     return nullptr;
   }
+  // Read the file through a memory map: one pass over a large table then costs
+  // no read() call per page. SQLite falls back to reading where mapping fails.
+  sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
   std::optional<std::string> table;
   const QString layerName = parts.value(QStringLiteral("layerName")).toString();
   if (!layerName.isEmpty()) {

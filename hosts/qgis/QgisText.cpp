@@ -1,5 +1,8 @@
 #include "hosts/qgis/QgisText.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace corvale::qgis {
 
 namespace {
@@ -54,6 +57,15 @@ bool isPlainUtf8(std::string_view text) {
   if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return false;
   size_t i = 0;
   while (i < size) {
+    // Eight ASCII bytes at a time: street names are mostly ASCII.
+    if (i + 8 <= size) {
+      uint64_t word;
+      std::memcpy(&word, bytes + i, sizeof word);
+      if ((word & 0x8080808080808080ull) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     const unsigned char lead = bytes[i];
     if (lead < 0x80) {
       ++i;

@@ -52,6 +52,36 @@ TEST(QgisValues, TextBecomesUtf8AndNeverInvalidUtf8) {
   EXPECT_EQ(qgis::utf8Of(qgis::qstringOf("x\xFFy")), "x\xEF\xBF\xBDy");
 }
 
+TEST(QgisValues, PlainUtf8IsTextThatEveryDecoderReadsAlike) {
+  using qgis::isPlainUtf8;
+  for (const std::string& text :
+       {std::string(), std::string("Main Street"), std::string("abcdefghijklmnopqrstuvwxyz"),
+        std::string("\xC3\x85lesund All\xC3\xA9"), std::string("abcdefg\xC3\x85xyz"),
+        std::string("Map \xF0\x9F\x97\xBA"),
+        std::string("a\xEF\xBB\xBF"
+                    "b"),
+        std::string("nul\0inside", 10)}) {
+    EXPECT_TRUE(isPlainUtf8(text)) << text;
+    // What is plain reads back unchanged through Qt.
+    EXPECT_EQ(qgis::utf8Of(qgis::qstringOf(text)), text);
+  }
+  for (const std::string& text : {
+           std::string("\xFF"), std::string("abcdefgh\xFF"), std::string("abcdefghijklmnop\xC3"),
+           std::string("\xC0\xAF"),                       // overlong '/'
+           std::string("\xE0\x80\x80"),                   // overlong
+           std::string("\xF0\x80\x80\x80"),               // overlong
+           std::string("\xED\xA0\x80"),                   // a surrogate
+           std::string("\xF4\x90\x80\x80"),               // above U+10FFFF
+           std::string("\xF5\x80\x80\x80"),               //
+           std::string("\xC3"), std::string("\xE2\x82"),  // cut short
+           std::string("\xC3\x28"),                       // a bad continuation
+           std::string("\xEF\xBB\xBF"
+                       "Bom Road"),  // a byte-order mark first
+       }) {
+    EXPECT_FALSE(isPlainUtf8(text)) << text;
+  }
+}
+
 TEST(QgisValues, NumbersKeepTheirKind) {
   EXPECT_EQ(variantOf(QVariant(42)), Variant(int64_t{42}));
   EXPECT_EQ(variantOf(QVariant(-7LL)), Variant(int64_t{-7}));
