@@ -139,6 +139,7 @@ std::optional<std::string> normalisedDate(std::string_view text) {
 }
 
 /// The text between the quotes, with doubled apostrophes made single; nothing may follow.
+/// A NUL cannot stand in a QGIS expression: text holding one is refused.
 std::string parseText(std::string_view literal) {
   std::string text;
   size_t i = 1;
@@ -152,6 +153,7 @@ std::string parseText(std::string_view literal) {
       }
       break;
     }
+    if (literal[i] == '\0') refuse();
     text += literal[i++];
   }
   if (i + 1 != literal.size()) refuse();

@@ -48,7 +48,8 @@ struct TranslatedClause {
  *
  * Needs no QGIS object and no initialised QgsApplication; any byte sequence is
  * safe to pass. Anything outside the dialect, an unknown field, a number out
- * of range or an impossible date is failure kHostInvalidSql, "An invalid SQL
+ * of range, an impossible date or text holding a NUL (which no QGIS expression
+ * can carry) is failure kHostInvalidSql, "An invalid SQL
  * statement was used."
  */
 TranslatedClause translateWhereClause(std::string_view clause,

@@ -7,7 +7,8 @@ BUILD_DIR="${CORVALE_BUILD_DIR:-$ROOT/build}"
 # Packages every build needs.
 CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libicu-dev)
 # Packages of the QGIS host, the plugin and its tests.
-QGIS_PACKAGES=(qgis libqgis-dev qtbase5-dev libqt5svg5-dev gdal-bin xvfb xauth)
+QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-dev gdal-bin
+  libsqlite3-dev xvfb xauth python3)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -33,6 +34,19 @@ ensure_packages() {
 build() {
   local dir="$1"
   shift
-  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >&2
+  # Options are always given whole, so that nothing left in a build folder's cache decides.
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALE_SANITIZE= \
+    -DBUILD_TESTING=ON "$@" >&2
   cmake --build "$dir" -j "$(nproc)" >&2
+}
+
+PLUGIN_LIBRARY_NAME=libcorvalestreetsearchplugin.so
+
+# Runs a command under a virtual X display when there is no display.
+with_display() {
+  if [ -n "${DISPLAY:-}" ]; then
+    "$@"
+  else
+    xvfb-run -a -s "-screen 0 1600x1000x24" "$@"
+  fi
 }

@@ -24,7 +24,7 @@ INI
 export XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" HOME="$work"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 export CORVALE_E2E_RESULT="$work/result.json"
-export QT_FONT_DPI=96
+export QT_FONT_DPI=96 QT_QPA_PLATFORM=xcb
 
 timeout 180 xvfb-run -a -s "-screen 0 1600x1000x24" \
   qgis --profiles-path "$work" --nologo --noversioncheck --project "$project" --code "$script" \

@@ -158,6 +158,12 @@ TEST(WhereClause, AnythingOutsideTheDialectIsRefused) {
   }
 }
 
+TEST(WhereClause, TextHoldingANulIsRefusedSinceNoExpressionCanCarryIt) {
+  // Found by fuzzing: the expression would not parse.
+  expectRefused(std::string("name = 'O\0Road'", 15));
+  EXPECT_NO_THROW(translateWhereClause("name = 'O\x01Road'", kFields, "$id"));
+}
+
 /// Every expression the translation gives must parse in QGIS: the first step of
 /// a query that cannot go wrong. Mutations of good clauses, seeded, either parse
 /// or are refused; none crashes.
