@@ -3,7 +3,10 @@
 #include <fstream>
 #include <iterator>
 
+#include <sys/resource.h>
+
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -12,6 +15,7 @@
 
 #include <QPainter>
 
+#include <qgsdatasourceuri.h>
 #include <qgsmaprenderercustompainterjob.h>
 #include <qgsproject.h>
 #include <qgsrasterlayer.h>
@@ -64,6 +68,17 @@ bool Driver::open() {
   for (const std::string& uri : options_.layers) {
     const QString source = qs(uri);
     const QString name = layerName(source);
+    if (source.startsWith(QStringLiteral("postgres:"))) {
+      const QString postgres = source.mid(9);
+      auto layer = std::make_unique<QgsVectorLayer>(
+          postgres, QgsDataSourceUri(postgres).table(), QStringLiteral("postgres"));
+      if (!layer->isValid()) {
+        fail("cannot read the PostGIS layer " + uri);
+        return false;
+      }
+      project->addMapLayer(layer.release());
+      continue;
+    }
     auto vector = std::make_unique<QgsVectorLayer>(source, name, QStringLiteral("ogr"));
     if (vector->isValid()) {
       project->addMapLayer(vector.release());
@@ -156,20 +171,39 @@ void Driver::runNext() {
     return;
   }
   const Action action = options_.actions[next_++];
-  // The next action runs when this one returns, or inside the modal window it opens.
-  QTimer::singleShot(0, this, &Driver::runNext);
+  // An action that may open a modal window lets the next one run inside that
+  // window's loop, as a user acts on it; any other lets it run only once it is
+  // done, even if it waits in an event loop of its own (render).
+  const bool mayOpenModal = action.name == "click" || action.name == "configure";
+  if (mayOpenModal) QTimer::singleShot(0, this, &Driver::runNext);
   QJsonObject event{{"event", "action"}, {"action", qs(action.name)}};
   if (!action.argument.empty()) event.insert("argument", qs(action.argument));
   if (!action.argument2.empty()) event.insert("argument2", qs(action.argument2));
   transcript_.write(event);
-  if (!perform(action)) finish(3);
+  QElapsedTimer clock;
+  clock.start();
+  const bool done = perform(action);
+  if (options_.timing) {
+    transcript_.write({{"event", "timing"},
+                       {"action", qs(action.name)},
+                       {"us", static_cast<qint64>(clock.nsecsElapsed() / 1000)}});
+  }
+  if (!done) {
+    finish(3);
+    return;
+  }
+  if (!mayOpenModal) QTimer::singleShot(0, this, &Driver::runNext);
 }
 
 void Driver::finish(int status) {
   if (finished_) return;
   finished_ = true;
   status_ = status;
-  transcript_.write({{"event", "done"}, {"status", status}});
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  QJsonObject done{{"event", "done"}, {"status", status}};
+  if (options_.timing) done.insert("peakKiB", static_cast<qint64>(usage.ru_maxrss));
+  transcript_.write(done);
   QCoreApplication::exit(status);
 }
 
@@ -177,6 +211,7 @@ bool Driver::perform(const Action& a) {
   CorvaleStreetSearch& command = session_->command();
   if (a.name == "click") {
     command.OnClick();
+    settleList();
     return true;
   }
   if (a.name == "choose-layer") return selectEntry("frmConfig", "List1", a.argument);
@@ -211,9 +246,22 @@ bool Driver::perform(const Action& a) {
     return true;
   }
   if (a.name == "shot") return shot(a.argument);
+  if (a.name == "render") {
+    canvas_->waitWhileRendering();
+    return true;
+  }
   if (a.name == "grab") return grab(a.argument, a.argument2);
   fail("unknown action " + a.name);
   return false;
+}
+
+void Driver::settleList() {
+  // A list is sorted when it is first read, as the window does when it paints:
+  // a click is done once its list is filled and sorted.
+  if (auto form = session_->toolkit().form("frmMain")) {
+    host::IListBox& list = form->listBox("List1");
+    if (list.count() > 0) (void)list.item(0);
+  }
 }
 
 bool Driver::selectEntry(const std::string& window, const std::string& list,

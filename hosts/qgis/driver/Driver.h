@@ -43,6 +43,7 @@ class Driver : public QObject {
   bool perform(const Action& action);
   void finish(int status);
 
+  void settleList();
   bool selectEntry(const std::string& window, const std::string& list, const std::string& entry);
   bool press(const std::string& window, const std::string& control);
   void writeState();

@@ -12,7 +12,7 @@ const std::map<std::string, int>& actionArity() {
       {"click", 0},       {"choose-layer", 1}, {"choose-field", 1}, {"continue", 0},
       {"cancel", 0},      {"type", 1},         {"go", 0},           {"pick", 1},
       {"configure", 0},   {"help", 0},         {"state", 0},        {"shot", 1},
-      {"grab", 2},        {"close-frame", 0},
+      {"grab", 2},        {"close-frame", 0},  {"render", 0},
   };
   return arity;
 }
@@ -28,10 +28,13 @@ street search command as the plugin does, performs the actions in order
 Options:
   --project FILE       a QGIS project (.qgs, .qgz)
   --layer URI          a layer to add (repeatable): a GDAL/OGR source such as
-                       city.gpkg|layername=streets, or a plain file
+                       city.gpkg|layername=streets, or a plain file; a PostGIS
+                       table as postgres:<QGIS data source>, e.g.
+                       postgres:dbname='gis' host=localhost table="public"."streets" (geom)
   --drive C=DIR        the folder behind a drive letter (repeatable); without
                        it C: is the per-user folder CorvaleGIS/drive_c under
                        the XDG data home
+  --timing             after each action, print how long it took (microseconds)
   --help               this text
 
 Actions:
@@ -49,6 +52,7 @@ Actions:
                        the configuration file's path and bytes
   shot FILE.png        render the map canvas to a picture
   grab WINDOW FILE.png picture of a window (frmMain, frmConfig, frmHelp)
+  render               wait until the map canvas has drawn what it was told
 
 Exit status: 0 when every action ran; 1 for a bad command line; 2 for a
 project or layer that cannot be read; 3 when an action could not be performed.
@@ -69,6 +73,8 @@ std::optional<DriverOptions> parseOptions(const std::vector<std::string>& argume
     };
     if (a == "--help" || a == "-h") {
       options.help = true;
+    } else if (a == "--timing") {
+      options.timing = true;
     } else if (a == "--project") {
       const std::string* v = value("--project");
       if (!v) return std::nullopt;

@@ -21,6 +21,8 @@ struct DriverOptions {
   std::string project;
   std::vector<std::string> layers;
   std::vector<Action> actions;
+  /// Print how long each action took (a "timing" event after it).
+  bool timing = false;
   bool help = false;
 };
 
