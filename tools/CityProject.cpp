@@ -15,7 +15,13 @@
 #include <qgsproject.h>
 #include <qgsprojectmetadata.h>
 #include <qgssinglesymbolrenderer.h>
+#include <qgslinesymbollayer.h>
+#include <qgspallabeling.h>
 #include <qgssymbol.h>
+#include <qgstextbuffersettings.h>
+#include <qgstextformat.h>
+#include <qgsvectorlayerlabeling.h>
+#include <qgslinesymbol.h>
 #include <qgsvectorlayer.h>
 
 namespace corvale::tools {
@@ -56,6 +62,37 @@ bool makeDeterministic(const QString& path, const std::vector<std::pair<QString,
   return file.write(text.toUtf8()) >= 0;
 }
 
+/// Streets drawn as roads (a grey casing round a white road) with their names along them.
+void styleStreets(QgsVectorLayer& streets) {
+  auto* casing = new QgsSimpleLineSymbolLayer(QColor(150, 150, 150), 1.6);
+  casing->setPenCapStyle(Qt::RoundCap);
+  casing->setPenJoinStyle(Qt::RoundJoin);
+  auto* road = new QgsSimpleLineSymbolLayer(QColor(255, 255, 255), 1.1);
+  road->setPenCapStyle(Qt::RoundCap);
+  road->setPenJoinStyle(Qt::RoundJoin);
+  auto* symbol = new QgsLineSymbol(QgsSymbolLayerList{casing, road});
+  streets.setRenderer(new QgsSingleSymbolRenderer(symbol));
+
+  QgsPalLayerSettings labels;
+  labels.fieldName = QStringLiteral("name");
+  labels.placement = QgsPalLayerSettings::Line;
+  QgsTextFormat format;
+  format.setSize(8);
+  format.setColor(QColor(40, 40, 40));
+  QgsTextBufferSettings buffer;
+  buffer.setEnabled(true);
+  buffer.setSize(0.8);
+  buffer.setColor(QColor(255, 255, 255));
+  format.setBuffer(buffer);
+  labels.setFormat(format);
+  // Names only where there is room for them: not over the whole city.
+  labels.scaleVisibility = true;
+  labels.maximumScale = 1;
+  labels.minimumScale = 12000;
+  streets.setLabeling(new QgsVectorLayerSimpleLabeling(labels));
+  streets.setLabelsEnabled(true);
+}
+
 }  // namespace
 
 bool writeCityProject(const std::string& gpkgPath, const std::string& projectPath) {
@@ -93,6 +130,7 @@ bool writeCityProject(const std::string& gpkgPath, const std::string& projectPat
   };
 
   QgsVectorLayer* streets = load("streets", "streets", QColor(60, 60, 60));
+  if (streets) styleStreets(*streets);
   QgsVectorLayer* hydrants = load("hydrants", "hydrants", QColor(220, 30, 30));
   QgsVectorLayer* mains = load("water_mains", "water_mains", QColor(30, 90, 220));
   QgsVectorLayer* oldMains = load("water_mains", "old_mains", QColor(150, 170, 210));

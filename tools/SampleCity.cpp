@@ -102,7 +102,7 @@ void writeSampleCity(const std::string& gpkgPath) {
 
   for (size_t i = 0; i < names.size(); ++i) {
     const double y = kOriginY + static_cast<double>(i) * kBlock;
-    const int segments = 3 + static_cast<int>(i % 6);
+    const int segments = 8 + static_cast<int>((i * 7) % 12);
     for (int s = 0; s < segments; ++s) {
       const double x = kOriginX + s * kBlock;
       // A slight kink, so that no segment's envelope is a mere line.
@@ -110,6 +110,8 @@ void writeSampleCity(const std::string& gpkgPath) {
              {{x, y}, {x + kBlock / 2, y + 7 + s}, {x + kBlock, y}});
     }
   }
+  // Numbered avenues run north through the whole grid of streets, one a block.
+  const double northEnd = kOriginY + static_cast<double>(names.size()) * kBlock;
   for (int a = 1; a <= 20; ++a) {
     const std::string name = std::to_string(a) +
                              (a == 1   ? "st"
@@ -117,10 +119,11 @@ void writeSampleCity(const std::string& gpkgPath) {
                               : a == 3 ? "rd"
                                        : "th") +
                              " Avenue";
-    const double x = kOriginX + 1000 + a * kBlock;
+    const double x = kOriginX + (a - 1) * kBlock;
+    const double length = (northEnd - kOriginY + 2 * kBlock) / 4;
     for (int s = 0; s < 4; ++s) {
-      const double y = kOriginY + s * kBlock * 3;
-      street(text(name), FieldValue::null(), {{x, y}, {x, y + kBlock * 3}});
+      const double y = kOriginY - kBlock + s * length;
+      street(text(name), FieldValue::null(), {{x, y}, {x, y + length}});
     }
   }
   // Rows whose names list nothing, or a lone blank; a street that was never drawn.

@@ -44,4 +44,9 @@ std::vector<std::optional<std::string>> ogrColumn(const std::filesystem::path& g
   return column;
 }
 
+int streetRows(const std::filesystem::path& gpkg) {
+  const auto count = ogrColumn(gpkg, "SELECT COUNT(*) FROM streets").at(0);
+  return count ? std::stoi(*count) : -1;
+}
+
 }  // namespace corvale::testing

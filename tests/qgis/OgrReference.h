@@ -20,4 +20,7 @@ std::vector<OgrRow> ogrQuery(const std::filesystem::path& gpkg, const std::strin
 std::vector<std::optional<std::string>> ogrColumn(const std::filesystem::path& gpkg,
                                                   const std::string& sql);
 
+/// The number of rows of the sample city's street layer, as OGR counts them.
+int streetRows(const std::filesystem::path& gpkg);
+
 }  // namespace corvale::testing
