@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "host/Geometry.h"
 #include "runtime/Variant.h"
@@ -56,6 +58,19 @@ class IRowValues : public virtual Object {
  public:
   /// The value at the index; null for a field without a value.
   virtual Variant value(int32_t index) = 0;
+
+  /**
+   * The value's text form, textOf(value(index)), or nothing for null; fails
+   * where value() or textOf() fails. The view is valid until the next call on
+   * this row or the next row its cursor reads; it may point into `scratch`.
+   * A host that holds the text already hands it out without a copy.
+   */
+  virtual std::optional<std::string_view> valueText(int32_t index, std::string& scratch) {
+    const Variant held = value(index);
+    if (held.isNull()) return std::nullopt;
+    scratch = textOf(held);
+    return std::string_view(scratch);
+  }
 };
 
 class IRow : public virtual Object {

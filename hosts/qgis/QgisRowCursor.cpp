@@ -80,6 +80,15 @@ Variant QgisRow::value(int32_t index) {
   });
 }
 
+std::optional<std::string_view> QgisRow::valueText(int32_t index, std::string& scratch) {
+  if (index >= 0 && index < source_->fieldCount()) {
+    const auto slot = static_cast<size_t>(index);
+    if (held_[slot] == Held::Text) return std::string_view(texts_[slot]);
+    if (held_[slot] == Held::Null) return std::nullopt;
+  }
+  return IRowValues::valueText(index, scratch);
+}
+
 QgisRowCursor::QgisRowCursor(QgsVectorLayer* layer, QgsFeatureRequest request)
     : source_(std::make_shared<RowSource>(layer, std::move(request))) {}
 

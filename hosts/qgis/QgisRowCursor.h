@@ -32,6 +32,8 @@ class QgisRow : public host::IRow, public host::IRowValues {
   int64_t objectId() override { return id_; }
   /// The value of field `index`; an index outside the table's fields is a host failure.
   Variant value(int32_t index) override;
+  /// The text the GeoPackage reader read, without a copy; value()'s text form otherwise.
+  std::optional<std::string_view> valueText(int32_t index, std::string& scratch) override;
 
  private:
   friend class QgisRowCursor;
