@@ -1,5 +1,6 @@
 #include "SyntheticStreets.h"
 
+#include <algorithm>
 #include <array>
 
 #include "GpkgWriter.h"
@@ -56,15 +57,21 @@ void writeSyntheticStreets(const std::string& gpkgPath, const SyntheticStreetsOp
                   {{"name", OFTString}, {"lanes", OFTInteger}});
   Random random{options.seed};
   const int64_t names = options.names > 0 ? options.names : 1;
+  const bool lastAlone = options.lastNameAlone && names >= 2 && options.features > names;
+  // The names placed in order at the start, and the names later rows draw from.
+  const int64_t leading = lastAlone ? names - 1 : names;
+  const int64_t drawn = std::max<int64_t>(leading, 1);
   constexpr int64_t kColumns = 1000;
   constexpr double kStep = 50;
   for (int64_t i = 0; i < options.features; ++i) {
     FieldValue name;
-    if (i < names) {
+    if (lastAlone && i == options.features - 1) {
+      name = FieldValue::of(syntheticStreetName(names - 1));
+    } else if (i < leading) {
       name = FieldValue::of(syntheticStreetName(i));
     } else if (random.unit() >= options.nullShare) {
       name = FieldValue::of(
-          syntheticStreetName(static_cast<int64_t>(random.next() % static_cast<uint64_t>(names))));
+          syntheticStreetName(static_cast<int64_t>(random.next() % static_cast<uint64_t>(drawn))));
     }
     const double x = 300000 + static_cast<double>(i % kColumns) * kStep;
     const double y = 6900000 + static_cast<double>(i / kColumns) * kStep;

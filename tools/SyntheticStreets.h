@@ -12,6 +12,9 @@ struct SyntheticStreetsOptions {
   /// The share of features (beyond the first `names`) whose name is null.
   double nullShare = 0.01;
   std::string layerName = "streets";
+  /// When true (and features > names >= 2), name names - 1 is carried by the last
+  /// feature alone: a search for it reads every row before it finds one.
+  bool lastNameAlone = false;
 };
 
 /**
@@ -19,7 +22,9 @@ struct SyntheticStreetsOptions {
  * fields name (text) and lanes (integer). Exactly `names` distinct non-null
  * names of 15 to 35 characters ("Ashford Pinewood Street"): feature k < names
  * carries name k, every later one a name drawn from the seeded generator or,
- * with probability nullShare, null. Same options, same bytes.
+ * with probability nullShare, null. With lastNameAlone the last name is
+ * carried by the last feature instead of feature names - 1, and drawn for no
+ * other. Same options, same bytes.
  */
 void writeSyntheticStreets(const std::string& gpkgPath, const SyntheticStreetsOptions& options);
 

@@ -3,8 +3,9 @@
 //   corvale_citygen city <folder>
 //       <folder>/city.gpkg and <folder>/city.qgs (see SampleCity.h, CityProject.h)
 //   corvale_citygen streets <file.gpkg> [--features N] [--names K] [--seed S]
-//                           [--nulls SHARE] [--layer NAME]
-//       one layer of N synthetic streets with K distinct names (see SyntheticStreets.h)
+//                           [--nulls SHARE] [--layer NAME] [--last-alone 1]
+//       one layer of N synthetic streets with K distinct names (see SyntheticStreets.h);
+//       --last-alone 1 gives the last name to the last feature alone
 
 #include <chrono>
 #include <cstdio>
@@ -36,7 +37,7 @@ int usage() {
   std::fprintf(stderr,
                "usage: corvale_citygen city <folder>\n"
                "       corvale_citygen streets <file.gpkg> [--features N] [--names K] [--seed S]"
-               " [--nulls SHARE] [--layer NAME]\n");
+               " [--nulls SHARE] [--layer NAME] [--last-alone 1]\n");
   return 2;
 }
 
@@ -71,6 +72,8 @@ int streets(int argc, char** argv) {
       options.nullShare = std::stod(value);
     else if (flag == "--layer")
       options.layerName = value;
+    else if (flag == "--last-alone")
+      options.lastNameAlone = value == "1" || value == "yes";
     else
       return usage();
   }
