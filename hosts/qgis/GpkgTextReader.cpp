@@ -44,6 +44,47 @@ std::optional<std::string> onlyFeatureTable(sqlite3* db) {
   return table;
 }
 
+/// The rows of one SELECT of rowid and text columns, stepped on the read-ahead thread.
+class SqliteRows : public TextRowSource {
+ public:
+  SqliteRows(sqlite3* db, sqlite3_stmt* statement, size_t fields)
+      : db_(db), statement_(statement), fields_(fields) {}
+  ~SqliteRows() override {
+    sqlite3_finalize(statement_);
+    sqlite3_close(db_);
+  }
+  SqliteRows(const SqliteRows&) = delete;
+  SqliteRows& operator=(const SqliteRows&) = delete;
+
+  Read read(TextBatch& batch, size_t rows, std::string& error) override {
+    constexpr size_t kBatchBytes = size_t{1} << 20;
+    for (size_t n = 0; n < rows && batch.bytes() < kBatchBytes; ++n) {
+      const int result = sqlite3_step(statement_);
+      if (result == SQLITE_DONE) return Read::End;
+      if (result != SQLITE_ROW) {
+        error = std::string("Reading the GeoPackage failed: ") + sqlite3_errmsg(db_);
+        return Read::Failed;
+      }
+      batch.addRow(sqlite3_column_int64(statement_, 0));
+      for (size_t k = 0; k < fields_; ++k) {
+        const auto* text =
+            reinterpret_cast<const char*>(sqlite3_column_text(statement_, static_cast<int>(k) + 1));
+        if (text) {
+          batch.addText(std::string_view(text, std::strlen(text)));
+        } else {
+          batch.addNull();
+        }
+      }
+    }
+    return Read::More;
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* statement_;
+  size_t fields_;
+};
+
 }  // namespace
 
 std::unique_ptr<GpkgTextReader> GpkgTextReader::open(const QgsVectorLayer& layer,
@@ -76,9 +117,6 @@ std::unique_ptr<GpkgTextReader> GpkgTextReader::open(const QgsVectorLayer& layer
     sqlite3_close(db);
     return nullptr;
   }
-  // Read the file through a memory map: one pass over a large table then costs
-  // no read() call per page. SQLite falls back to reading where mapping fails.
-  sqlite3_exec(db, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr);
   std::optional<std::string> table;
   const QString layerName = parts.value(QStringLiteral("layerName")).toString();
   if (!layerName.isEmpty()) {
@@ -102,30 +140,8 @@ std::unique_ptr<GpkgTextReader> GpkgTextReader::open(const QgsVectorLayer& layer
     sqlite3_close(db);
     return nullptr;
   }
-  return std::unique_ptr<GpkgTextReader>(new GpkgTextReader(db, statement));
-}
-
-GpkgTextReader::~GpkgTextReader() {
-  sqlite3_finalize(statement_);
-  sqlite3_close(db_);
-}
-
-bool GpkgTextReader::step() {
-  const int result = sqlite3_step(statement_);
-  if (result == SQLITE_ROW) return true;
-  if (result == SQLITE_DONE) return false;
-  hostFailure(std::string("Reading the GeoPackage failed: ") + sqlite3_errmsg(db_));
-}
-
-int64_t GpkgTextReader::id() const {
-  return sqlite3_column_int64(statement_, 0);
-}
-
-std::optional<std::string_view> GpkgTextReader::text(size_t k) const {
-  const int column = static_cast<int>(k) + 1;
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
-  if (!text) return std::nullopt;
-  return std::string_view(text, std::strlen(text));
+  return std::unique_ptr<GpkgTextReader>(new GpkgTextReader(
+      std::make_unique<SqliteRows>(db, statement, columns.size()), columns.size()));
 }
 
 }  // namespace corvale::qgis

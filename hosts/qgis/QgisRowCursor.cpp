@@ -142,7 +142,7 @@ bool QgisRowCursor::readMain(QgisRow& row) {
     const std::optional<std::string_view> text = fast_->text(static_cast<size_t>(k));
     if (!text) {
       row.held_[slot] = QgisRow::Held::Null;
-    } else if (isPlainUtf8(*text)) {
+    } else if (fast_->plain(static_cast<size_t>(k))) {
       row.texts_[slot].assign(text->data(), text->size());
       row.held_[slot] = QgisRow::Held::Text;
     }

@@ -1,0 +1,105 @@
+#include "hosts/qgis/ReadAhead.h"
+
+#include "hosts/qgis/QgisFailure.h"
+#include "hosts/qgis/QgisText.h"
+
+namespace corvale::qgis {
+
+namespace {
+/// Rows per batch: large enough that handing a batch over costs nothing per
+/// row, small enough that the first rows arrive at once.
+constexpr size_t kBatchRows = 4096;
+/// Batches in circulation: one being read, one being filled, one waiting.
+constexpr size_t kBatches = 3;
+}  // namespace
+
+void TextBatch::clear() {
+  ids_.clear();
+  values_.clear();
+  bytes_.clear();
+}
+
+void TextBatch::addText(std::string_view text) {
+  values_.push_back(Value{bytes_.size(), text.size(), false, isPlainUtf8(text)});
+  bytes_.append(text);
+}
+
+void TextBatch::addNull() {
+  values_.push_back(Value{0, 0, true, false});
+}
+
+std::optional<std::string_view> TextBatch::text(size_t row, size_t k) const {
+  const Value& value = values_[row * fields_ + k];
+  if (value.null) return std::nullopt;
+  return std::string_view(bytes_.data() + value.offset, value.size);
+}
+
+ReadAhead::ReadAhead(std::unique_ptr<TextRowSource> source, size_t fields)
+    : source_(std::move(source)) {
+  for (size_t i = 0; i < kBatches; ++i)
+    empty_.push_back(std::make_unique<TextBatch>(fields));
+  thread_ = std::thread([this] { run(); });
+}
+
+ReadAhead::~ReadAhead() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void ReadAhead::run() {
+  for (;;) {
+    std::unique_ptr<TextBatch> batch;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stop_ || !empty_.empty(); });
+      if (stop_) return;
+      batch = std::move(empty_.front());
+      empty_.pop_front();
+    }
+    batch->clear();
+    std::string error;
+    const TextRowSource::Read read = source_->read(*batch, kBatchRows, error);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (batch->rows() > 0) {
+        full_.push_back(std::move(batch));
+      } else {
+        empty_.push_back(std::move(batch));
+      }
+      if (read == TextRowSource::Read::End) ended_ = true;
+      if (read == TextRowSource::Read::Failed) {
+        failed_ = true;
+        error_ = std::move(error);
+      }
+    }
+    changed_.notify_all();
+    if (read != TextRowSource::Read::More) return;
+  }
+}
+
+bool ReadAhead::step() {
+  if (current_ && row_ + 1 < current_->rows()) {
+    ++row_;
+    return true;
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (current_) {
+    empty_.push_back(std::move(current_));
+    changed_.notify_all();
+  }
+  changed_.wait(lock, [&] { return !full_.empty() || ended_ || failed_; });
+  if (!full_.empty()) {
+    current_ = std::move(full_.front());
+    full_.pop_front();
+    row_ = 0;
+    return true;
+  }
+  if (failed_) hostFailure(error_);
+  return false;
+}
+
+}  // namespace corvale::qgis
