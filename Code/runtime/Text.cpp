@@ -8,8 +8,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <memory>
-#include <numeric>
+#include <string_view>
 
 #include "runtime/Failure.h"
 
@@ -180,17 +181,108 @@ int Collation::compare(std::string_view a, std::string_view b) {
 
 std::string Collation::sortKey(std::string_view text) { return sortKeyOf(toUtf16(text)); }
 
+namespace {
+
+/**
+ * One text to sort: the first eight bytes of its sort key as a big-endian
+ * number (zero-padded), the whole key, and its position. Most comparisons
+ * are decided by the prefix alone, without touching the keys.
+ */
+struct SortEntry {
+  uint64_t prefix = 0;
+  const uint8_t* key = nullptr;
+  size_t keySize = 0;
+  size_t position = 0;
+};
+
+/// The sort keys of texts[begin, end), kept one after another in `bytes`.
+std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t begin,
+                                   size_t end, std::vector<uint8_t>& bytes) {
+  std::vector<SortEntry> entries(end - begin);
+  std::vector<size_t> offsets(end - begin);
+  std::u16string utf16;
+  bytes.clear();
+  for (size_t i = begin; i < end; ++i) {
+    const std::string& text = texts[i];
+    utf16.resize(text.size());
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(utf16.data()),
+                         static_cast<int32_t>(utf16.size()), &length, text.data(),
+                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    if (U_FAILURE(status)) length = 0;
+    const size_t offset = bytes.size();
+    size_t room = static_cast<size_t>(length) * 3 + 16;
+    for (;;) {
+      bytes.resize(offset + room);
+      const int32_t needed = ucol_getSortKey(collator(), reinterpret_cast<const UChar*>(utf16.data()),
+                                             length, bytes.data() + offset,
+                                             static_cast<int32_t>(room));
+      if (needed <= static_cast<int32_t>(room)) {
+        // The length includes the terminating zero byte, which is dropped.
+        bytes.resize(offset + (needed > 0 ? static_cast<size_t>(needed) - 1 : 0));
+        break;
+      }
+      room = static_cast<size_t>(needed);
+    }
+    offsets[i - begin] = offset;
+    entries[i - begin].keySize = bytes.size() - offset;
+    entries[i - begin].position = i;
+  }
+  // Pointers only once the buffer has stopped growing.
+  for (size_t k = 0; k < entries.size(); ++k) {
+    SortEntry& entry = entries[k];
+    entry.key = bytes.data() + offsets[k];
+    for (size_t b = 0; b < 8; ++b) {
+      entry.prefix = (entry.prefix << 8) | (b < entry.keySize ? entry.key[b] : 0u);
+    }
+  }
+  return entries;
+}
+
+/// Collation order with the binary tie-break. Equal prefixes compare whole
+/// keys: a shorter key padded with zeros sorts first, as it does whole.
+struct SortEntryLess {
+  const std::vector<std::string>* texts;
+  bool operator()(const SortEntry& x, const SortEntry& y) const {
+    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+    const int bytes = std::memcmp(x.key, y.key, std::min(x.keySize, y.keySize));
+    if (bytes != 0) return bytes < 0;
+    if (x.keySize != y.keySize) return x.keySize < y.keySize;
+    return (*texts)[x.position] < (*texts)[y.position];
+  }
+};
+
+/// Below this many texts a second thread costs more than it saves.
+constexpr size_t kParallelSort = 20000;
+
+}  // namespace
+
 std::vector<size_t> Collation::order(const std::vector<std::string>& texts) {
   const size_t n = texts.size();
-  std::vector<std::string> keys(n);
-  for (size_t i = 0; i < n; ++i) keys[i] = sortKey(texts[i]);
+  const SortEntryLess less{&texts};
+  std::vector<uint8_t> lowerKeys, upperKeys;
+  std::vector<SortEntry> sorted;
+  if (n < kParallelSort) {
+    sorted = sortEntries(texts, 0, n, lowerKeys);
+    std::sort(sorted.begin(), sorted.end(), less);
+  } else {
+    // Each half is keyed and sorted on a thread of its own (each with its own
+    // collator), then the halves are merged.
+    const size_t half = n / 2;
+    auto upperHalf = std::async(std::launch::async, [&] {
+      std::vector<SortEntry> entries = sortEntries(texts, half, n, upperKeys);
+      std::sort(entries.begin(), entries.end(), less);
+      return entries;
+    });
+    std::vector<SortEntry> lower = sortEntries(texts, 0, half, lowerKeys);
+    std::sort(lower.begin(), lower.end(), less);
+    const std::vector<SortEntry> upper = upperHalf.get();
+    sorted.resize(n);
+    std::merge(lower.begin(), lower.end(), upper.begin(), upper.end(), sorted.begin(), less);
+  }
   std::vector<size_t> positions(n);
-  std::iota(positions.begin(), positions.end(), size_t{0});
-  std::sort(positions.begin(), positions.end(), [&](size_t x, size_t y) {
-    const int byKey = keys[x].compare(keys[y]);
-    if (byKey != 0) return byKey < 0;
-    return texts[x] < texts[y];
-  });
+  for (size_t k = 0; k < n; ++k) positions[k] = sorted[k].position;
   return positions;
 }
 

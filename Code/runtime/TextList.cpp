@@ -21,7 +21,9 @@ void TextList::append(std::string text) {
   if (sorted_) unsorted_ = true;
 }
 
-int32_t TextList::count() const { return static_cast<int32_t>(entries_.size()); }
+int32_t TextList::count() const {
+  return static_cast<int32_t>(entries_.size());
+}
 
 bool TextList::settle() {
   if (!unsorted_) return false;
@@ -32,12 +34,15 @@ bool TextList::settle() {
     moved = order[k] != k;
   }
   if (!moved) return false;
+  // The entries are copied, not moved, into their new order: the copies then
+  // lie in memory in list order, and a pass over the list (the search of
+  // "Go") reads memory in sequence instead of jumping for every entry.
   std::vector<std::string> sorted;
   sorted.reserve(entries_.size());
   int32_t selected = -1;
   for (size_t k = 0; k < order.size(); ++k) {
     if (static_cast<int32_t>(order[k]) == selected_) selected = static_cast<int32_t>(k);
-    sorted.push_back(std::move(entries_[order[k]]));
+    sorted.push_back(entries_[order[k]]);
   }
   entries_ = std::move(sorted);
   selected_ = selected;

@@ -2,6 +2,7 @@
 
 #include <unicode/uloc.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,28 @@ TEST(CollationOrder, SortAgreesWithCompare) {
     EXPECT_LT(Collation::compare(names[i - 1], names[i]), 0)
         << "'" << names[i - 1] << "' before '" << names[i] << "'";
   }
+}
+
+TEST(CollationOrder, ALargeSortSplitAcrossThreadsAgreesWithCompare) {
+  // Long shared beginnings (beyond the keys' first bytes), case and accent
+  // variants, texts that collate alike, invalid UTF-8 and the empty text.
+  const std::vector<std::string> stems{"Thornwick Thornwick ", "thornwick thornwick ",
+                                       "Thörnwick Thornwick ", "THORNWICK THORNWICK", "",
+                                       "\xFF", "Ash", "ash"};
+  std::vector<std::string> names;
+  for (int i = 0; i < 30000; ++i) {
+    names.push_back(stems[static_cast<size_t>(i) % stems.size()] +
+                    std::to_string((i * 7919) % 5003));
+  }
+  std::vector<std::string> expected = names;
+  std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+    return Collation::compare(a, b) < 0;
+  });
+  const std::vector<size_t> order = Collation::order(names);
+  ASSERT_EQ(order.size(), names.size());
+  std::vector<std::string> sorted;
+  for (size_t position : order) sorted.push_back(names[position]);
+  EXPECT_EQ(sorted, expected);
 }
 
 TEST(CollationOrder, SortKeysOfTextsDifferingOnlyInCaseAreEqual) {
