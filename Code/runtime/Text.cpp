@@ -1,7 +1,7 @@
 #include "runtime/Text.h"
 
-#include <unicode/ucol.h>
 #include <unicode/uchar.h>
+#include <unicode/ucol.h>
 #include <unicode/uloc.h>
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
@@ -80,10 +80,9 @@ UCollator* collator() {
 std::string sortKeyOf(const std::u16string& text) {
   std::string key(text.size() * 2 + 16, '\0');
   for (;;) {
-    const int32_t needed =
-        ucol_getSortKey(collator(), reinterpret_cast<const UChar*>(text.data()),
-                        static_cast<int32_t>(text.size()), reinterpret_cast<uint8_t*>(key.data()),
-                        static_cast<int32_t>(key.size()));
+    const int32_t needed = ucol_getSortKey(
+        collator(), reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
     if (needed <= static_cast<int32_t>(key.size())) {
       // The length includes the terminating zero byte, which is dropped.
       key.resize(needed > 0 ? static_cast<size_t>(needed) - 1 : 0);
@@ -171,15 +170,16 @@ bool upperStartsWith(std::string_view text, std::string_view upperPrefix) {
 
 int Collation::compare(std::string_view a, std::string_view b) {
   UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult r =
-      ucol_strcollUTF8(collator(), a.data(), static_cast<int32_t>(a.size()), b.data(),
-                       static_cast<int32_t>(b.size()), &status);
+  const UCollationResult r = ucol_strcollUTF8(collator(), a.data(), static_cast<int32_t>(a.size()),
+                                              b.data(), static_cast<int32_t>(b.size()), &status);
   if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
   const int bytes = a.compare(b);
   return bytes < 0 ? -1 : (bytes > 0 ? 1 : 0);
 }
 
-std::string Collation::sortKey(std::string_view text) { return sortKeyOf(toUtf16(text)); }
+std::string Collation::sortKey(std::string_view text) {
+  return sortKeyOf(toUtf16(text));
+}
 
 namespace {
 
@@ -196,8 +196,8 @@ struct SortEntry {
 };
 
 /// The sort keys of texts[begin, end), kept one after another in `bytes`.
-std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t begin,
-                                   size_t end, std::vector<uint8_t>& bytes) {
+std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t begin, size_t end,
+                                   std::vector<uint8_t>& bytes) {
   std::vector<SortEntry> entries(end - begin);
   std::vector<size_t> offsets(end - begin);
   std::u16string utf16;
@@ -207,17 +207,17 @@ std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t
     utf16.resize(text.size());
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(utf16.data()),
-                         static_cast<int32_t>(utf16.size()), &length, text.data(),
-                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(utf16.data()), static_cast<int32_t>(utf16.size()),
+                         &length, text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
+                         &status);
     if (U_FAILURE(status)) length = 0;
     const size_t offset = bytes.size();
     size_t room = static_cast<size_t>(length) * 3 + 16;
     for (;;) {
       bytes.resize(offset + room);
-      const int32_t needed = ucol_getSortKey(collator(), reinterpret_cast<const UChar*>(utf16.data()),
-                                             length, bytes.data() + offset,
-                                             static_cast<int32_t>(room));
+      const int32_t needed =
+          ucol_getSortKey(collator(), reinterpret_cast<const UChar*>(utf16.data()), length,
+                          bytes.data() + offset, static_cast<int32_t>(room));
       if (needed <= static_cast<int32_t>(room)) {
         // The length includes the terminating zero byte, which is dropped.
         bytes.resize(offset + (needed > 0 ? static_cast<size_t>(needed) - 1 : 0));
@@ -282,7 +282,8 @@ std::vector<size_t> Collation::order(const std::vector<std::string>& texts) {
     std::merge(lower.begin(), lower.end(), upper.begin(), upper.end(), sorted.begin(), less);
   }
   std::vector<size_t> positions(n);
-  for (size_t k = 0; k < n; ++k) positions[k] = sorted[k].position;
+  for (size_t k = 0; k < n; ++k)
+    positions[k] = sorted[k].position;
   return positions;
 }
 
@@ -290,10 +291,13 @@ void Collation::sort(std::vector<std::string>& texts) {
   const std::vector<size_t> positions = order(texts);
   std::vector<std::string> sorted;
   sorted.reserve(texts.size());
-  for (size_t i : positions) sorted.push_back(std::move(texts[i]));
+  for (size_t i : positions)
+    sorted.push_back(std::move(texts[i]));
   texts = std::move(sorted);
 }
 
-std::string Collation::localeName() { return collationLocale(); }
+std::string Collation::localeName() {
+  return collationLocale();
+}
 
 }  // namespace corvale

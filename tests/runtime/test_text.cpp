@@ -147,9 +147,14 @@ TEST(CollationOrder, SortAgreesWithCompare) {
 TEST(CollationOrder, ALargeSortSplitAcrossThreadsAgreesWithCompare) {
   // Long shared beginnings (beyond the keys' first bytes), case and accent
   // variants, texts that collate alike, invalid UTF-8 and the empty text.
-  const std::vector<std::string> stems{"Thornwick Thornwick ", "thornwick thornwick ",
-                                       "Thörnwick Thornwick ", "THORNWICK THORNWICK", "",
-                                       "\xFF", "Ash", "ash"};
+  const std::vector<std::string> stems{"Thornwick Thornwick ",
+                                       "thornwick thornwick ",
+                                       "Thörnwick Thornwick ",
+                                       "THORNWICK THORNWICK",
+                                       "",
+                                       "\xFF",
+                                       "Ash",
+                                       "ash"};
   std::vector<std::string> names;
   for (int i = 0; i < 30000; ++i) {
     names.push_back(stems[static_cast<size_t>(i) % stems.size()] +
@@ -162,7 +167,8 @@ TEST(CollationOrder, ALargeSortSplitAcrossThreadsAgreesWithCompare) {
   const std::vector<size_t> order = Collation::order(names);
   ASSERT_EQ(order.size(), names.size());
   std::vector<std::string> sorted;
-  for (size_t position : order) sorted.push_back(names[position]);
+  for (size_t position : order)
+    sorted.push_back(names[position]);
   EXPECT_EQ(sorted, expected);
 }
 
