@@ -73,7 +73,13 @@ bool Driver::open() {
       auto layer = std::make_unique<QgsVectorLayer>(
           postgres, QgsDataSourceUri(postgres).table(), QStringLiteral("postgres"));
       if (!layer->isValid()) {
-        fail("cannot read the PostGIS layer " + uri);
+        // QgsError::summary() crashes in QGIS 3.22: the messages are joined here.
+        QStringList reasons;
+        for (const QgsErrorMessage& message : layer->error().messageList()) {
+          reasons << message.message();
+        }
+        fail("cannot read the PostGIS layer " + uri +
+             (reasons.isEmpty() ? std::string() : ": " + reasons.join("; ").toStdString()));
         return false;
       }
       project->addMapLayer(layer.release());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <qgsapplication.h>
+#include <qgsconfig.h>
 
 #include "hosts/qgis/driver/Driver.h"
 #include "hosts/qgis/driver/DriverOptions.h"
@@ -29,6 +30,12 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("QT_FONT_DPI", "96", 0);
   QgsApplication app(argc, argv, true);
+  // Data providers other than OGR (postgres among them) are plugins under
+  // QGIS's install prefix, which QGIS would otherwise look for beside this
+  // program; QGIS_PREFIX_PATH, where set, still decides.
+  if (qEnvironmentVariableIsEmpty("QGIS_PREFIX_PATH")) {
+    QgsApplication::setPrefixPath(QStringLiteral(CMAKE_INSTALL_PREFIX), true);
+  }
   QgsApplication::initQgis();
   int status = 0;
   {
