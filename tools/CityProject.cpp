@@ -10,7 +10,12 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <QFont>
+
 #include <qgscoordinatereferencesystem.h>
+#include <qgscoordinatetransform.h>
+#include <qgsprojectviewsettings.h>
+#include <qgsreferencedgeometry.h>
 #include <qgslayertree.h>
 #include <qgsproject.h>
 #include <qgsprojectmetadata.h>
@@ -77,6 +82,8 @@ void styleStreets(QgsVectorLayer& streets) {
   labels.fieldName = QStringLiteral("name");
   labels.placement = QgsPalLayerSettings::Line;
   QgsTextFormat format;
+  // A face every Debian desktop has, so that QGIS never warns of a missing font.
+  format.setFont(QFont(QStringLiteral("DejaVu Sans")));
   format.setSize(8);
   format.setColor(QColor(40, 40, 40));
   QgsTextBufferSettings buffer;
@@ -144,6 +151,15 @@ bool writeCityProject(const std::string& gpkgPath, const std::string& projectPat
   utilities->addLayer(mains);
   utilities->addGroup(QStringLiteral("Archive"))->addLayer(oldMains);
   root->addLayer(owners);
+
+  // QGIS opens the project on the whole city.
+  QgsRectangle extent;
+  for (QgsVectorLayer* layer : {streets, hydrants, mains}) {
+    const QgsCoordinateTransform toProject(layer->crs(), project.crs(), project.transformContext());
+    extent.combineExtentWith(toProject.transformBoundingBox(layer->extent()));
+  }
+  extent.scale(1.05);
+  project.viewSettings()->setDefaultViewExtent(QgsReferencedRectangle(extent, project.crs()));
 
   if (!project.write()) {
     std::fprintf(stderr, "corvale_citygen: cannot write %s\n", projectPath.c_str());

@@ -1,5 +1,7 @@
 #include "platform/qt/QtListBox.h"
 
+#include <QEvent>
+
 #include <QItemSelectionModel>
 #include <QMetaObject>
 
@@ -15,6 +17,22 @@ QtListBox::~QtListBox() {
   if (view_) view_->setModel(nullptr);
 }
 
+namespace {
+/// Tells of every mouse press on a widget before the widget itself handles it.
+class PressWatcher : public QObject {
+ public:
+  PressWatcher(QObject* parent, std::function<void()> onPress)
+      : QObject(parent), onPress_(std::move(onPress)) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress) onPress_();
+    return false;
+  }
+
+ private:
+  std::function<void()> onPress_;
+};
+}  // namespace
+
 void QtListBox::attachView(QListView* view) {
   view_ = view;
   view->setUniformItemSizes(true);
@@ -24,6 +42,22 @@ void QtListBox::attachView(QListView* view) {
   view->setModel(model_.get());
   QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, model_.get(),
                    [this] { userSelectionChanged(); });
+  // A click on the entry that is already selected changes no selection, yet it is a pick:
+  // after "Go" has selected a name, clicking it zooms to it.
+  QObject::connect(view, &QAbstractItemView::clicked, model_.get(),
+                   [this](const QModelIndex& index) { userClicked(index); });
+  view->viewport()->installEventFilter(new PressWatcher(view->viewport(), [this] {
+    changesAtPress_ = userChanges_;
+  }));
+}
+
+void QtListBox::userClicked(const QModelIndex& index) {
+  if (applying_ || !view_ || !index.isValid()) return;
+  // The press that began this click changed the selection and was reported then.
+  if (userChanges_ != changesAtPress_) return;
+  const int32_t row = index.row();
+  if (row < 0 || row >= entries_.count() || row != entries_.selectedIndex()) return;
+  if (onClick_) onClick_();
 }
 
 void QtListBox::changed() {
@@ -69,6 +103,7 @@ void QtListBox::userSelectionChanged() {
   const int32_t row = rows.isEmpty() ? -1 : rows.first().row();
   if (row >= entries_.count()) return;
   entries_.select(row);
+  ++userChanges_;
   if (row >= 0 && onClick_) onClick_();
 }
 

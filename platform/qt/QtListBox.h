@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QListView>
+#include <QModelIndex>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -51,6 +53,7 @@ class QtListBox : public host::IListBox {
   /// Makes the view's selection the list's, scrolled into view, without events.
   void showSelection();
   void userSelectionChanged();
+  void userClicked(const QModelIndex& index);
 
   TextList entries_;
   std::unique_ptr<TextListModel> model_;
@@ -59,6 +62,10 @@ class QtListBox : public host::IListBox {
   bool pending_ = false;
   bool posted_ = false;
   bool applying_ = false;
+  /// Selection changes the user made, and their number at the latest mouse press: a click
+  /// whose press changed the selection was reported with that change.
+  uint64_t userChanges_ = 0;
+  uint64_t changesAtPress_ = 0;
 };
 
 }  // namespace corvale::qt

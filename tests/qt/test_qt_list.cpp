@@ -152,6 +152,20 @@ TEST_F(StreetList, AUsersClickOnAnEntrySelectsItAndFiresTheClick) {
   EXPECT_EQ(list.text(), "Birch");
 }
 
+TEST_F(StreetList, AUsersClickOnTheEntryAlreadySelectedFiresTheClickAgain) {
+  fill({"Cedar", "Birch", "Ash"});
+  form->widget()->show();
+  settle();
+  list.select(1);  // as "Go" selects it
+  events->fired.clear();
+  const QRect birch = view->visualRect(view->model()->index(1, 0));
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, birch.center());
+  EXPECT_EQ(events->fired, std::vector<std::string>{"List1_Click"});
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, birch.center());
+  EXPECT_EQ(events->fired, (std::vector<std::string>{"List1_Click", "List1_Click"}));
+  EXPECT_EQ(list.text(), "Birch");
+}
+
 TEST_F(StreetList, AKeyboardMoveFiresTheClickToo) {
   fill({"Cedar", "Birch", "Ash"});
   form->widget()->show();
