@@ -1,8 +1,11 @@
 #include "hosts/memory/WhereClause.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+
+#include "runtime/Text.h"
 
 namespace corvale::memory {
 
@@ -74,6 +77,10 @@ WhereClause WhereClause::parse(std::string_view clause) {
     where.kind = LiteralKind::Date;
     where.literal = rest.substr(1, rest.size() - 2);
     where.date = parseDate(where.literal);
+  } else if (equalsNoCase(rest, "True") || equalsNoCase(rest, "False")) {
+    where.kind = LiteralKind::Boolean;
+    where.literal = rest;
+    where.boolean = equalsNoCase(rest, "True");
   } else {
     where.kind = LiteralKind::Number;
     where.literal = rest;
@@ -83,6 +90,10 @@ WhereClause WhereClause::parse(std::string_view clause) {
         where.literal.find_first_not_of("0123456789+-.eE") != std::string::npos) {
       refuse();
     }
+    int64_t integer = 0;
+    const char* last = where.literal.data() + where.literal.size();
+    auto [at, error] = std::from_chars(where.literal.data(), last, integer);
+    if (error == std::errc() && at == last) where.integer = integer;
   }
   return where;
 }
@@ -93,10 +104,14 @@ bool WhereClause::matches(const Variant& value) const {
     case Variant::Kind::Null:
     case Variant::Kind::Object: return false;
     case Variant::Kind::Integer:
-      return kind == LiteralKind::Number ? static_cast<double>(value.integer()) == number
-                                         : textOf(value) == literal;
+      if (kind != LiteralKind::Number) return textOf(value) == literal;
+      return integer ? value.integer() == *integer : static_cast<double>(value.integer()) == number;
     case Variant::Kind::Double:
-      return kind == LiteralKind::Number ? value.number() == number : textOf(value) == literal;
+      return kind == LiteralKind::Number
+                 ? value.number() == number || doubleText(value.number()) == literal
+                 : textOf(value) == literal;
+    case Variant::Kind::Boolean:
+      return kind == LiteralKind::Boolean ? value.boolean() == boolean : textOf(value) == literal;
     case Variant::Kind::Date:
       return kind == LiteralKind::Date ? value.date() == date : textOf(value) == literal;
     default: return textOf(value) == literal;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,27 @@ TEST(WhereClauseMatching, ValuesAreComparedByTheLiteralsKind) {
   EXPECT_TRUE(WhereClause::parse("F = '2'").matches(Variant(int32_t{2})));
   EXPECT_TRUE(WhereClause::parse("F = #2024-05-01#").matches(Variant(Date{2024, 5, 1})));
   EXPECT_FALSE(WhereClause::parse("F = #2024-05-01#").matches(Variant(Date{2024, 5, 1, 0, 0, 1})));
+}
+
+TEST(WhereClauseMatching, ANumberMatchesTheDoublesThatShowAsItAndIntegersExactly) {
+  // The list shows a double rounded to 15 digits; the pick writes what the list shows.
+  EXPECT_TRUE(WhereClause::parse("F = 0.3").matches(Variant(0.1 + 0.2)));
+  EXPECT_TRUE(WhereClause::parse("F = 0.333333333333333").matches(Variant(1.0 / 3)));
+  EXPECT_FALSE(WhereClause::parse("F = 0.333333333333333").matches(Variant(1.0 / 3 + 1e-13)));
+  EXPECT_TRUE(WhereClause::parse("F = 1.79769313486232E+308")
+                  .matches(Variant(std::numeric_limits<double>::max())));
+  // 2^53 + 1 has no double of its own; as an integer it is only itself.
+  const WhereClause odd = WhereClause::parse("F = 9007199254740993");
+  EXPECT_TRUE(odd.matches(Variant(int64_t{9007199254740993})));
+  EXPECT_FALSE(odd.matches(Variant(int64_t{9007199254740992})));
+}
+
+TEST(WhereClauseMatching, TrueAndFalseMatchBooleansInAnyLetterCase) {
+  EXPECT_TRUE(WhereClause::parse("F = True").matches(Variant(true)));
+  EXPECT_TRUE(WhereClause::parse("F = FALSE").matches(Variant(false)));
+  EXPECT_FALSE(WhereClause::parse("F = True").matches(Variant(false)));
+  EXPECT_FALSE(WhereClause::parse("F = True").matches(Variant::null()));
+  EXPECT_EQ(failureNumber([] { WhereClause::parse("F = Truth"); }), err::kHostInvalidSql);
 }
 
 TEST(WhereClauseMatching, NullEmptyAndObjectsNeverMatch) {
