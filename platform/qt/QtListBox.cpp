@@ -15,6 +15,7 @@ QtListBox::QtListBox(bool sorted, std::function<void()> onClick)
 QtListBox::~QtListBox() {
   // The view may outlive the list until its deferred deletion; it must not read a dead model.
   if (view_) view_->setModel(nullptr);
+  delete pressWatcher_.data();  // it calls back into this list
 }
 
 namespace {
@@ -46,9 +47,8 @@ void QtListBox::attachView(QListView* view) {
   // after "Go" has selected a name, clicking it zooms to it.
   QObject::connect(view, &QAbstractItemView::clicked, model_.get(),
                    [this](const QModelIndex& index) { userClicked(index); });
-  view->viewport()->installEventFilter(new PressWatcher(view->viewport(), [this] {
-    changesAtPress_ = userChanges_;
-  }));
+  pressWatcher_ = new PressWatcher(view->viewport(), [this] { changesAtPress_ = userChanges_; });
+  view->viewport()->installEventFilter(pressWatcher_);
 }
 
 void QtListBox::userClicked(const QModelIndex& index) {

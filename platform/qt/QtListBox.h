@@ -66,6 +66,7 @@ class QtListBox : public host::IListBox {
   /// whose press changed the selection was reported with that change.
   uint64_t userChanges_ = 0;
   uint64_t changesAtPress_ = 0;
+  QPointer<QObject> pressWatcher_;
 };
 
 }  // namespace corvale::qt
