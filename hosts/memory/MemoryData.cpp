@@ -127,6 +127,19 @@ MemoryTable& MemoryTable::addField(std::string name, int32_t type) {
   return *this;
 }
 
+void MemoryTable::renameField(const std::string& name, std::string newName) {
+  const int32_t index = fieldIndex(name);
+  if (index < 0) raise(err::kInvalidProcedureCall, "No field " + name);
+  fieldDefs_[static_cast<size_t>(index)].first = std::move(newName);
+}
+
+void MemoryTable::removeField(const std::string& name) {
+  const int32_t index = fieldIndex(name);
+  if (index < 0) raise(err::kInvalidProcedureCall, "No field " + name);
+  fieldDefs_.erase(fieldDefs_.begin() + index);
+  for (auto& row : rows_) row.values.erase(row.values.begin() + index);
+}
+
 MemoryTable& MemoryTable::addRow(const std::vector<std::pair<std::string, Variant>>& values,
                                  std::shared_ptr<MemoryGeometry> shape) {
   return addRowWithId(nextId_, values, std::move(shape));

@@ -116,6 +116,10 @@ class MemoryTable : public host::ITable,
   MemoryTable& addRowWithId(int64_t objectId,
                             const std::vector<std::pair<std::string, Variant>>& values,
                             std::shared_ptr<MemoryGeometry> shape = nullptr);
+  /// Gives the field of that name (any letter case) another name, as an edited source does.
+  void renameField(const std::string& name, std::string newName);
+  /// Drops the field of that name (any letter case) and its values from every row.
+  void removeField(const std::string& name);
   void setHasObjectId(bool has) { hasObjectId_ = has; }
   void setObjectIdFieldName(std::string name) { objectIdFieldName_ = std::move(name); }
   /// Makes cursors yield rows from the last to the first.
