@@ -87,8 +87,8 @@ class SqliteRows : public TextRowSource {
 
 }  // namespace
 
-std::unique_ptr<GpkgTextReader> GpkgTextReader::open(const QgsVectorLayer& layer,
-                                                     const QgsAttributeList& fields) {
+std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
+                                                const QgsAttributeList& fields) {
   if (fields.isEmpty() || !layer.isValid() || layer.providerType() != QLatin1String("ogr") ||
       !layer.dataProvider() || layer.dataProvider()->storageType() != QLatin1String("GPKG") ||
       !layer.subsetString().isEmpty() || layer.isEditable()) {
@@ -140,8 +140,8 @@ std::unique_ptr<GpkgTextReader> GpkgTextReader::open(const QgsVectorLayer& layer
     sqlite3_close(db);
     return nullptr;
   }
-  return std::unique_ptr<GpkgTextReader>(new GpkgTextReader(
-      std::make_unique<SqliteRows>(db, statement, columns.size()), columns.size()));
+  return std::make_unique<ReadAhead>(std::make_unique<SqliteRows>(db, statement, columns.size()),
+                                     columns.size());
 }
 
 }  // namespace corvale::qgis

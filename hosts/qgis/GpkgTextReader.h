@@ -30,26 +30,10 @@ namespace corvale::qgis {
  */
 class GpkgTextReader {
  public:
-  /// A reader of those fields of the layer, or nothing where the layer does not qualify.
-  static std::unique_ptr<GpkgTextReader> open(const QgsVectorLayer& layer,
-                                              const QgsAttributeList& fields);
-  GpkgTextReader(const GpkgTextReader&) = delete;
-  GpkgTextReader& operator=(const GpkgTextReader&) = delete;
-
-  /// Moves to the next row; false at the end. An SQLite failure is a host failure.
-  bool step() { return rows_.step(); }
-  int64_t id() const { return rows_.id(); }
-  /// The text of the k-th field asked for (in open()'s order), nothing for null;
-  /// valid until the next step.
-  std::optional<std::string_view> text(size_t k) const { return rows_.text(k); }
-  /// Whether the k-th field's text is plain UTF-8 (isPlainUtf8).
-  bool plain(size_t k) const { return rows_.plain(k); }
-
- private:
-  GpkgTextReader(std::unique_ptr<TextRowSource> source, size_t fields)
-      : rows_(std::move(source), fields) {}
-
-  ReadAhead rows_;
+  /// A read-ahead of those fields of the layer (feature id, then one text per
+  /// field, in the order asked), or nothing where the layer does not qualify.
+  static std::unique_ptr<ReadAhead> open(const QgsVectorLayer& layer,
+                                         const QgsAttributeList& fields);
 };
 
 }  // namespace corvale::qgis

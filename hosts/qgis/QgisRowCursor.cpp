@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hosts/qgis/GpkgTextReader.h"
+#include "hosts/qgis/PgTextReader.h"
 #include "hosts/qgis/QgisFailure.h"
 #include "hosts/qgis/QgisText.h"
 #include "hosts/qgis/QgisValues.h"
@@ -85,6 +86,16 @@ std::optional<std::string_view> QgisRow::valueText(int32_t index, std::string& s
     const auto slot = static_cast<size_t>(index);
     if (held_[slot] == Held::Text) return std::string_view(texts_[slot]);
     if (held_[slot] == Held::Null) return std::nullopt;
+    if (held_[slot] == Held::Attribute) {
+      // A text attribute: its UTF-8 form into the caller's buffer, as
+      // textOf(variantOf(value)) gives it, without a Variant in between.
+      const QVariant attribute = feature_.attribute(index);
+      if (attribute.isNull()) return std::nullopt;
+      if (static_cast<int>(attribute.type()) == QMetaType::QString) {
+        assignUtf8(scratch, attribute.toString());
+        return std::string_view(scratch);
+      }
+    }
   }
   return IRowValues::valueText(index, scratch);
 }
@@ -112,6 +123,7 @@ void QgisRowCursor::startMain() {
   QgsVectorLayer& layer = source_->layer();
   if (base.filterType() == QgsFeatureRequest::FilterNone && base.limit() < 0) {
     fast_ = GpkgTextReader::open(layer, mainFields_);
+    if (!fast_) fast_ = PgTextReader::open(layer, mainFields_);
   }
   mainHeld_.assign(static_cast<size_t>(source_->fieldCount()), QgisRow::Held::Nothing);
   for (int index : mainFields_) {

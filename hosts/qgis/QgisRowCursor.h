@@ -17,7 +17,7 @@
 
 namespace corvale::qgis {
 
-class GpkgTextReader;
+class ReadAhead;
 class RowSource;
 
 /**
@@ -73,7 +73,8 @@ class QgisRow : public host::IRow, public host::IRowValues {
  * in a plain loop), so a full read makes no allocation of its own per row.
  *
  * A full read of text fields of a GeoPackage layer goes past QGIS to SQLite
- * (GpkgTextReader) where that gives the same rows and values; a text that is
+ * (GpkgTextReader), of a PostgreSQL table to libpq (PgTextReader), where
+ * that gives the same rows and values; a text that is
  * not plain UTF-8 is then read for its row through QGIS, which decodes it.
  */
 class QgisRowCursor : public host::ICursor {
@@ -97,7 +98,7 @@ class QgisRowCursor : public host::ICursor {
   bool ended_ = false;
   bool mainStarted_ = false;
   QgsFeatureIterator main_;
-  std::unique_ptr<GpkgTextReader> fast_;
+  std::unique_ptr<ReadAhead> fast_;
   /// The wanted fields when the main read started, and the values it brings per field.
   QgsAttributeList mainFields_;
   std::vector<QgisRow::Held> mainHeld_;

@@ -28,9 +28,15 @@ void appendCodePoint(std::string& out, char32_t c) {
 }  // namespace
 
 std::string utf8Of(const QString& text) {
+  std::string out;
+  assignUtf8(out, text);
+  return out;
+}
+
+void assignUtf8(std::string& out, const QString& text) {
   const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
   const auto size = static_cast<size_t>(text.size());
-  std::string out;
+  out.clear();
   // Street names are mostly ASCII: reserve for that, grow for the rest.
   out.reserve(size);
   for (size_t i = 0; i < size; ++i) {
@@ -48,7 +54,6 @@ std::string utf8Of(const QString& text) {
       appendCodePoint(out, unit);
     }
   }
-  return out;
 }
 
 bool isPlainUtf8(std::string_view text) {

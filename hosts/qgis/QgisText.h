@@ -14,6 +14,9 @@ namespace corvale::qgis {
  */
 std::string utf8Of(const QString& text);
 
+/// utf8Of into an existing string, which keeps its capacity: no allocation once it is large enough.
+void assignUtf8(std::string& out, const QString& text);
+
 /**
  * True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
  * nothing above U+10FFFF) and do not begin with a byte-order mark: text that

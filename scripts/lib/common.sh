@@ -8,7 +8,7 @@ BUILD_DIR="${CORVALE_BUILD_DIR:-$ROOT/build}"
 CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libicu-dev)
 # Packages of the QGIS host, the plugin and its tests.
 QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-dev gdal-bin
-  libsqlite3-dev xvfb xauth python3 postgresql-15 postgresql-15-postgis-3)
+  libsqlite3-dev libpq-dev xvfb xauth python3 postgresql-15 postgresql-15-postgis-3)
 
 log() { printf '== %s\n' "$*" >&2; }
 

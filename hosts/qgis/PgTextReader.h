@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+
+#include <qgsfeature.h>
+#include <qgsvectorlayer.h>
+
+#include "hosts/qgis/ReadAhead.h"
+
+namespace corvale::qgis {
+
+/**
+ * Reads text fields of a PostgreSQL table straight through libpq: every
+ * row's feature id and the fields' texts, fetched in large blocks of a
+ * server-side cursor on the read-ahead thread, without QGIS building a
+ * feature per row.
+ *
+ * It is used only where QGIS's postgres provider would yield the very same
+ * rows and values (open() checks it): a valid layer of the postgres provider
+ * on a table or view named in its source, with no subset string and no SQL
+ * query of its own, not in an edit session; a primary key of one 32-bit
+ * integer column (QGIS's feature id is then the key, a negative key k being
+ * k + 2^32); every wanted field a provider field of type text or varchar.
+ * The connection is made with the layer's own connection settings; where it
+ * cannot be made (a password QGIS asked the user for, say) the layer does
+ * not qualify and QGIS reads it. Texts arrive in UTF-8, as QGIS asks for
+ * them; a text that is not plain UTF-8 is left to the caller (see
+ * QgisRowCursor), as for GeoPackages.
+ */
+class PgTextReader {
+ public:
+  /// A read-ahead of those fields of the layer, or nothing where the layer does not qualify.
+  static std::unique_ptr<ReadAhead> open(const QgsVectorLayer& layer,
+                                         const QgsAttributeList& fields);
+};
+
+}  // namespace corvale::qgis

@@ -1,0 +1,176 @@
+// Run by pgserver.py, which points libpq's PG* variables at a server of its own.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <libpq-fe.h>
+
+#include <QtGlobal>
+
+#include <qgsapplication.h>
+#include <qgsconfig.h>
+#include <qgsdatasourceuri.h>
+#include <qgsfeatureiterator.h>
+#include <qgsvectorlayer.h>
+
+#include "hosts/qgis/PgTextReader.h"
+
+namespace corvale {
+namespace {
+
+using Texts = std::map<int64_t, std::optional<std::string>>;
+
+void execute(PGconn* connection, const std::string& sql) {
+  PGresult* result = PQexec(connection, sql.c_str());
+  const ExecStatusType status = PQresultStatus(result);
+  PQclear(result);
+  ASSERT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+      << sql << ": " << PQerrorMessage(connection);
+}
+
+/// Tables whose keys, types and texts put the reader to the test.
+class PgTextReads : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    PGconn* connection = PQconnectdb("");
+    ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
+    execute(
+        connection,
+        "DROP TABLE IF EXISTS small_keys, big_keys;"
+        "CREATE TABLE small_keys (fid integer PRIMARY KEY, name text, code varchar(20),"
+        " pad char(6), geom geometry(Point, 25832));"
+        "CREATE TABLE big_keys (fid bigint PRIMARY KEY, name text, geom geometry(Point, 25832));"
+        "INSERT INTO big_keys VALUES (1, 'Elm', 'SRID=25832;POINT(1 1)');");
+    // Negative keys, nulls, blanks, escapes COPY or a text protocol would mangle, non-ASCII.
+    const char* names[] = {"Main Street",
+                           "",
+                           " ",
+                           "Tab\there",
+                           "Back\\slash",
+                           "New\nline",
+                           "Ålesund Allé",
+                           "O'Brien Road",
+                           "🚗 Car Park",
+                           "Main Street"};
+    const int keys[] = {-2147483647 - 1, -5, 0, 1, 2, 7, 100000, 2147483647, 40, 41};
+    for (int i = 0; i < 10; ++i) {
+      const std::string key = std::to_string(keys[i]);
+      const char* parameters[] = {key.c_str(), names[i]};
+      PGresult* result =
+          PQexecParams(connection,
+                       "INSERT INTO small_keys VALUES ($1::integer, $2, upper($2), left($2, 3),"
+                       " ST_SetSRID(ST_MakePoint($1::integer % 1000, 1), 25832))",
+                       2, nullptr, parameters, nullptr, nullptr, 0);
+      ASSERT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << PQerrorMessage(connection);
+      PQclear(result);
+    }
+    execute(connection, "INSERT INTO small_keys (fid) VALUES (3), (4)");
+    PQfinish(connection);
+  }
+
+  static std::unique_ptr<QgsVectorLayer> layer(const char* table) {
+    QgsDataSourceUri uri;
+    uri.setConnection(qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT"),
+                      qEnvironmentVariable("PGDATABASE"), qEnvironmentVariable("PGUSER"),
+                      QString());
+    uri.setDataSource(QStringLiteral("public"), QString::fromUtf8(table), QStringLiteral("geom"),
+                      QString(), QStringLiteral("fid"));
+    auto vector = std::make_unique<QgsVectorLayer>(uri.uri(false), QString::fromUtf8(table),
+                                                   QStringLiteral("postgres"));
+    EXPECT_TRUE(vector->isValid()) << table;
+    return vector;
+  }
+
+  static QgsAttributeList field(const QgsVectorLayer& vector, const char* name) {
+    return {vector.fields().indexOf(QString::fromUtf8(name))};
+  }
+
+  static Texts viaReader(const QgsVectorLayer& vector, const char* name) {
+    auto reader = qgis::PgTextReader::open(vector, field(vector, name));
+    EXPECT_TRUE(reader);
+    Texts texts;
+    while (reader && reader->step()) {
+      const auto text = reader->text(0);
+      if (text) {
+        EXPECT_TRUE(reader->plain(0)) << *text;
+      }
+      EXPECT_TRUE(
+          texts.emplace(reader->id(), text ? std::optional<std::string>(*text) : std::nullopt)
+              .second)
+          << "feature " << reader->id() << " twice";
+    }
+    return texts;
+  }
+
+  static Texts viaQgis(const QgsVectorLayer& vector, const char* name) {
+    const int index = vector.fields().indexOf(QString::fromUtf8(name));
+    QgsFeatureIterator it = vector.getFeatures(QgsFeatureRequest().setSubsetOfAttributes({index}));
+    Texts texts;
+    QgsFeature feature;
+    while (it.nextFeature(feature)) {
+      const QVariant value = feature.attribute(index);
+      texts[feature.id()] = value.isNull()
+                                ? std::nullopt
+                                : std::optional<std::string>(value.toString().toStdString());
+    }
+    return texts;
+  }
+};
+
+TEST_F(PgTextReads, OnlyTextFieldsOfATableWithAnIntegerKeyQualify) {
+  auto smallKeys = layer("small_keys");
+  auto bigKeys = layer("big_keys");
+  EXPECT_TRUE(qgis::PgTextReader::open(*smallKeys, field(*smallKeys, "name")));
+  EXPECT_TRUE(qgis::PgTextReader::open(*smallKeys, field(*smallKeys, "code")));
+  // Padded characters, numbers and 64-bit keys are QGIS's to read.
+  EXPECT_FALSE(qgis::PgTextReader::open(*smallKeys, field(*smallKeys, "pad")));
+  EXPECT_FALSE(qgis::PgTextReader::open(*smallKeys, field(*smallKeys, "fid")));
+  EXPECT_FALSE(qgis::PgTextReader::open(*bigKeys, field(*bigKeys, "name")));
+  EXPECT_FALSE(qgis::PgTextReader::open(*smallKeys, {}));
+
+  smallKeys->setSubsetString(QStringLiteral("\"fid\" > 0"));
+  EXPECT_FALSE(qgis::PgTextReader::open(*smallKeys, field(*smallKeys, "name")));
+  smallKeys->setSubsetString(QString());
+  ASSERT_TRUE(smallKeys->startEditing());
+  EXPECT_FALSE(qgis::PgTextReader::open(*smallKeys, field(*smallKeys, "name")));
+  smallKeys->rollBack();
+}
+
+TEST_F(PgTextReads, TheReaderYieldsEveryRowWithTheIdAndTextQgisReads) {
+  auto smallKeys = layer("small_keys");
+  for (const char* name : {"name", "code"}) {
+    const Texts fast = viaReader(*smallKeys, name);
+    EXPECT_EQ(fast.size(), 12u) << name;
+    EXPECT_EQ(fast, viaQgis(*smallKeys, name)) << name;
+  }
+}
+
+TEST_F(PgTextReads, AReaderDroppedHalfWayLeavesTheServerUsable) {
+  auto smallKeys = layer("small_keys");
+  {
+    auto reader = qgis::PgTextReader::open(*smallKeys, field(*smallKeys, "name"));
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(reader->step());
+  }
+  EXPECT_EQ(viaReader(*smallKeys, "name").size(), 12u);
+}
+
+}  // namespace
+}  // namespace corvale
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QgsApplication app(argc, argv, false);
+  // The postgres provider is a plugin under QGIS's install prefix.
+  QgsApplication::setPrefixPath(QStringLiteral(CMAKE_INSTALL_PREFIX), true);
+  QgsApplication::initQgis();
+  const int result = RUN_ALL_TESTS();
+  QgsApplication::exitQgis();
+  return result;
+}
