@@ -13,6 +13,64 @@
 namespace corvale::qgis {
 
 namespace {
+
+/**
+ * The rows of a request that show a value as the component shows it
+ * (TranslatedClause::ShownValue), and, when the request selects none and the
+ * clause asks for it, the rows of the whole table that do.
+ */
+class ShownValueCursor : public host::ICursor {
+ public:
+  ShownValueCursor(QgsVectorLayer* layer, QgsFeatureRequest request, const TranslatedClause& clause,
+                   int32_t index)
+      : layer_(layer),
+        rows_(std::make_shared<QgisRowCursor>(layer, std::move(request))),
+        shown_(*clause.shownValue),
+        index_(index),
+        check_(clause.checkSelected),
+        scanWhenNone_(clause.scanWhenNoneSelected) {}
+
+  std::shared_ptr<host::IRow> nextRow() override {
+    return guarded("Reading the rows", [&]() -> std::shared_ptr<host::IRow> {
+      for (;;) {
+        std::shared_ptr<host::IRow> row = rows_->nextRow();
+        if (!row) {
+          if (found_ || !scanWhenNone_ || scanning_) return nullptr;
+          if (!layer_) hostFailure("The layer is no longer part of the project.");
+          scanning_ = true;
+          check_ = true;
+          rows_ = std::make_shared<QgisRowCursor>(layer_.data(), QgsFeatureRequest());
+          continue;
+        }
+        if (check_ && !shows(*row)) continue;
+        found_ = true;
+        return row;
+      }
+    });
+  }
+
+ private:
+  bool shows(host::IRow& row) {
+    auto& values = dynamic_cast<host::IRowValues&>(row);
+    if (shown_.number) {
+      const Variant value = values.value(index_);
+      if (value.kind() == Variant::Kind::Double && value.number() == *shown_.number) return true;
+    }
+    const std::optional<std::string_view> text = values.valueText(index_, scratch_);
+    return text && *text == shown_.text;
+  }
+
+  QPointer<QgsVectorLayer> layer_;
+  std::shared_ptr<host::ICursor> rows_;
+  TranslatedClause::ShownValue shown_;
+  int32_t index_;
+  bool check_;
+  bool scanWhenNone_;
+  bool scanning_ = false;
+  bool found_ = false;
+  std::string scratch_;
+};
+
 int32_t clampedCount(long long count) {
   if (count > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   return count < 0 ? 0 : static_cast<int32_t>(count);
@@ -28,16 +86,24 @@ QgsVectorLayer& QgisVectorTable::layer() const {
   return *layer_;
 }
 
-QgsFeatureRequest QgisVectorTable::requestFor(
+TranslatedClause QgisVectorTable::translated(
     const std::shared_ptr<host::IQueryFilter>& filter) const {
   QgsVectorLayer& vl = layer();
-  if (!filter) return QgsFeatureRequest();
+  if (!filter) return {};
   std::vector<ClauseField> clauseFields;
   for (auto& entry : QgisFields::entriesOf(vl)) {
     clauseFields.push_back({std::move(entry.name), entry.type});
   }
-  const TranslatedClause clause =
-      translateWhereClause(filter->whereClause(), clauseFields, kObjectIdFieldName);
+  return translateWhereClause(filter->whereClause(), clauseFields, kObjectIdFieldName);
+}
+
+QgsFeatureRequest QgisVectorTable::requestFor(
+    const std::shared_ptr<host::IQueryFilter>& filter) const {
+  return requestOf(translated(filter));
+}
+
+QgsFeatureRequest QgisVectorTable::requestOf(const TranslatedClause& clause) const {
+  QgsVectorLayer& vl = layer();
   if (clause.featureId) return QgsFeatureRequest(static_cast<QgsFeatureId>(*clause.featureId));
   if (clause.selectsAll()) return QgsFeatureRequest();
   QgsExpression expression(qstringOf(clause.expression));
@@ -54,7 +120,12 @@ std::shared_ptr<host::ICursor> QgisVectorTable::search(
     const std::shared_ptr<host::IQueryFilter>& filter, bool /*reuse*/) {
   return guarded("Searching the layer", [&]() -> std::shared_ptr<host::ICursor> {
     QgsVectorLayer& vl = layer();
-    return std::make_shared<QgisRowCursor>(&vl, requestFor(filter));
+    const TranslatedClause clause = translated(filter);
+    QgsFeatureRequest request = requestOf(clause);
+    if (!clause.shownValue) return std::make_shared<QgisRowCursor>(&vl, std::move(request));
+    const int32_t index = findField(clause.shownValue->field);
+    if (index < 0) hostFailure("The field is no longer part of the layer.");
+    return std::make_shared<ShownValueCursor>(&vl, std::move(request), clause, index);
   });
 }
 

@@ -37,7 +37,10 @@ class QgisVectorTable : public host::ITable,
   /**
    * A lazy row cursor over the rows the filter's clause selects, attributes
    * only. See QgisRowCursor for what it reads. A clause outside the dialect
-   * of translateWhereClause is failure kHostInvalidSql.
+   * of translateWhereClause is failure kHostInvalidSql. Where the clause
+   * looks a value up as the component shows it (TranslatedClause::ShownValue),
+   * the rows are checked against that, and a text that no row holds as such
+   * is looked for in every row as QGIS reads it.
    */
   std::shared_ptr<host::ICursor> search(const std::shared_ptr<host::IQueryFilter>& filter,
                                         bool reuse) override;
@@ -57,10 +60,17 @@ class QgisVectorTable : public host::ITable,
 
   /// The layer; a host failure when it has gone or cannot be read.
   QgsVectorLayer& layer() const;
-  /// The request that selects the rows the filter's clause selects (every row for nothing).
+  /**
+   * The request for the filter's clause (every row for nothing). For a clause
+   * with a ShownValue it selects what its expression selects: a few rows more
+   * for a double, only the rows that hold a text as such for a text.
+   */
   QgsFeatureRequest requestFor(const std::shared_ptr<host::IQueryFilter>& filter) const;
 
  private:
+  TranslatedClause translated(const std::shared_ptr<host::IQueryFilter>& filter) const;
+  QgsFeatureRequest requestOf(const TranslatedClause& clause) const;
+
   QPointer<QgsVectorLayer> layer_;
 };
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include <qgsexpression.h>
@@ -43,23 +44,20 @@ struct Number {
   double value = 0;
 };
 
-Number parseNumber(std::string_view text) {
+/// The literal checked against the number grammar; refused when it does not follow it.
+void checkNumberGrammar(std::string_view text) {
   std::string_view body = text;
-  const bool negative = !body.empty() && body.front() == '-';
   if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
   size_t i = 0, intDigits = 0, fracDigits = 0;
   while (i < body.size() && isDigit(body[i]))
     ++i, ++intDigits;
-  bool fraction = false, exponent = false;
   if (i < body.size() && body[i] == '.') {
-    fraction = true;
     ++i;
     while (i < body.size() && isDigit(body[i]))
       ++i, ++fracDigits;
   }
   if (intDigits + fracDigits == 0) refuse();
   if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
-    exponent = true;
     ++i;
     if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
     size_t expDigits = 0;
@@ -68,6 +66,15 @@ Number parseNumber(std::string_view text) {
     if (expDigits == 0) refuse();
   }
   if (i != body.size()) refuse();
+}
+
+Number parseNumber(std::string_view text) {
+  checkNumberGrammar(text);
+  std::string_view body = text;
+  const bool negative = body.front() == '-';
+  if (body.front() == '+' || body.front() == '-') body.remove_prefix(1);
+  const bool fraction = body.find('.') != std::string_view::npos;
+  const bool exponent = body.find_first_of("eE") != std::string_view::npos;
 
   // from_chars reads neither a '+' sign nor a leading '.'; give it the text it reads.
   std::string plain = negative ? "-" : "";
@@ -191,13 +198,74 @@ std::string dateComparison(const ClauseField& field, const std::string& date) {
   return "format_date(" + column(field) + ", 'yyyy-MM-dd HH:mm:ss', 'en') = " + quoted(date);
 }
 
+constexpr const char* kNever = "FALSE";
+
+/// The literal's value as a double; nothing beyond the double range.
+std::optional<double> doubleOf(std::string_view literal) {
+  std::string plain;
+  if (literal.front() == '-') plain += '-';
+  if (literal.front() == '+' || literal.front() == '-') literal.remove_prefix(1);
+  if (literal.front() == '.') plain += '0';
+  plain += literal;
+  double value = 0;
+  auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  if (ec != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+/// The decimal exponent of the literal's first significant digit; nothing for zero.
+std::optional<int> leadingExponent(std::string_view literal) {
+  const size_t e = literal.find_first_of("eE");
+  const std::string_view mantissa = literal.substr(0, e);
+  const size_t point = std::min(mantissa.find('.'), mantissa.size());
+  std::optional<int> lead;
+  for (size_t i = 0; i < mantissa.size() && !lead; ++i) {
+    if (isDigit(mantissa[i]) && mantissa[i] != '0') {
+      lead = i < point ? static_cast<int>(point - i) - 1 : -static_cast<int>(i - point);
+    }
+  }
+  if (!lead || e == std::string_view::npos) return lead;
+  std::string_view digits = literal.substr(e + 1);
+  if (digits.front() == '+') digits.remove_prefix(1);
+  int exponent = 0;
+  auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+  if (ec != std::errc()) exponent = digits.front() == '-' ? -100000 : 100000;  // far out
+  if (exponent > 100000 || exponent < -100000) exponent = exponent < 0 ? -100000 : 100000;
+  return *lead + exponent;
+}
+
+/**
+ * A range of a double field a little wider than the values whose 15-digit
+ * text form is the literal, or "= 0" for zero. A literal beyond the double
+ * range stands for the values at its end: the range has one bound.
+ */
+std::string doubleRange(const ClauseField& field, std::string_view literal) {
+  const std::optional<int> lead = leadingExponent(literal);
+  if (!lead) return column(field) + " = 0";
+  const std::optional<double> value = doubleOf(literal);
+  // No double shows as more than 1.79769313486232E+308 or less than 5E-324.
+  if (*lead > 308 || (!value && *lead < 0)) return kNever;
+  // Ten times the unit of the 15th significant digit.
+  const double unit = std::pow(10.0, *lead - 13);
+  constexpr double kLargest = std::numeric_limits<double>::max();
+  const double middle = value ? *value : (literal.front() == '-' ? -kLargest : kLargest);
+  std::string range;
+  if (middle - unit > -kLargest)
+    range = column(field) + " >= " + numberText({false, 0, middle - unit});
+  if (middle + unit < kLargest) {
+    if (!range.empty()) range += " AND ";
+    range += column(field) + " <= " + numberText({false, 0, middle + unit});
+  }
+  return range;
+}
+
 bool isNumeric(int32_t type) {
   namespace ft = host::fieldtype;
   return type == ft::kSmallInteger || type == ft::kInteger || type == ft::kSingle ||
          type == ft::kDouble || type == ft::kObjectId;
 }
-
-constexpr const char* kNever = "FALSE";
 
 }  // namespace
 
@@ -226,6 +294,10 @@ TranslatedClause translateWhereClause(std::string_view clause,
     const std::string text = parseText(literal);
     if (!dateField) {
       result.expression = column(*field) + " = " + quoted(text);
+      if (field->type == host::fieldtype::kText) {
+        result.shownValue = TranslatedClause::ShownValue{field->name, text, std::nullopt};
+        result.scanWhenNoneSelected = true;
+      }
     } else {
       // A date field equals a text only where the text is a date.
       const auto date = normalisedDate(text);
@@ -243,6 +315,21 @@ TranslatedClause translateWhereClause(std::string_view clause,
     } else {
       result.expression = column(*field) + " = " + quoted(inner);
     }
+  } else if (equalsNoCase(literal, "True") || equalsNoCase(literal, "False")) {
+    const bool truth = equalsNoCase(literal, "True");
+    if (field->type == host::fieldtype::kSmallInteger) {
+      result.expression = column(*field) + " = " + (truth ? "TRUE" : "FALSE");
+    } else if (field->type == host::fieldtype::kText) {
+      result.expression = column(*field) + " = " + quoted(truth ? "True" : "False");
+    } else {
+      result.expression = kNever;
+    }
+  } else if (field->type == host::fieldtype::kDouble || field->type == host::fieldtype::kSingle) {
+    checkNumberGrammar(literal);
+    result.expression = doubleRange(*field, literal);
+    result.shownValue =
+        TranslatedClause::ShownValue{field->name, std::string(literal), doubleOf(literal)};
+    result.checkSelected = true;
   } else {
     const Number number = parseNumber(literal);
     if (isNumeric(field->type)) {

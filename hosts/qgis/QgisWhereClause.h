@@ -23,6 +23,24 @@ struct TranslatedClause {
   /// A QGIS expression in UTF-8; empty together with featureId for "every feature".
   std::string expression;
 
+  /**
+   * A value as the component shows it: a row counts when its value in `field`
+   * has this text form (textOf) or, for a number, equals `number`.
+   */
+  struct ShownValue {
+    /// The field's own name.
+    std::string field;
+    std::string text;
+    std::optional<double> number;
+  };
+  /// Set where the expression alone does not decide: see checkSelected and scanWhenNoneSelected.
+  std::optional<ShownValue> shownValue;
+  /// The expression selects a few rows more than the clause: each must pass shownValue.
+  bool checkSelected = false;
+  /// When the expression selects no row, every row of the table is read and those
+  /// that pass shownValue are the result.
+  bool scanWhenNoneSelected = false;
+
   bool selectsAll() const { return !featureId && expression.empty(); }
 };
 
@@ -42,9 +60,19 @@ struct TranslatedClause {
  * with QgsExpression::quotedString, so a value can never change the query.
  * Its comparison follows the field's type: numbers against numeric fields;
  * dates against date fields as "yyyy-MM-dd HH:mm:ss" text of the stored value
- * (no time-zone conversion); any literal against a text field as the literal's
- * text, compared exactly. A literal that cannot equal any value of the field
- * (a date against a number) gives the expression FALSE.
+ * (no time-zone conversion); True or False (any letter case) against a
+ * boolean field; any literal against a text field as the literal's text,
+ * compared exactly. A literal that cannot equal any value of the field (a
+ * date against a number) gives the expression FALSE.
+ *
+ * The component looks values up by the text its list shows, so two clauses
+ * also find what shows as their literal:
+ * - a number against a double field selects the values that equal it or
+ *   whose text form (15 significant digits) is the literal: the expression
+ *   takes a narrow range around it and checkSelected asks for the check;
+ * - text against a text field selects the values equal to it; when there is
+ *   none, scanWhenNoneSelected asks for every row whose text, as QGIS reads
+ *   and decodes it, is the text (bytes that are not UTF-8, a NUL, a blob).
  *
  * Needs no QGIS object and no initialised QgsApplication; any byte sequence is
  * safe to pass. Anything outside the dialect, an unknown field, a number out

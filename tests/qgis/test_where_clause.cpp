@@ -1,14 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include <qgsexpression.h>
+#include <qgsexpressioncontext.h>
+#include <qgsfeature.h>
+#include <qgsfields.h>
 
 #include "host/Data.h"
 #include "hosts/qgis/QgisWhereClause.h"
 #include "runtime/Failure.h"
+#include "runtime/Variant.h"
 
 namespace corvale {
 namespace {
@@ -66,12 +72,86 @@ TEST(WhereClause, NumbersAgainstNumericFieldsAreWrittenInCanonicalForm) {
   EXPECT_EQ(expressionOf("lanes = -12"), "\"lanes\" = -12");
   EXPECT_EQ(expressionOf("lanes = +3"), "\"lanes\" = 3");
   EXPECT_EQ(expressionOf("lanes = 007"), "\"lanes\" = 7");
-  EXPECT_EQ(expressionOf("width_m = 6.5"), "\"width_m\" = 6.5");
-  EXPECT_EQ(expressionOf("width_m = .5"), "\"width_m\" = 0.5");
-  EXPECT_EQ(expressionOf("width_m = 3."), "\"width_m\" = 3");
-  EXPECT_EQ(expressionOf("width_m = 1.5E+20"), "\"width_m\" = 1.5e+20");
-  EXPECT_EQ(expressionOf("width_m = 1E-05"), "\"width_m\" = 1e-05");
   EXPECT_EQ(expressionOf("fid = 99999999999999999999"), "\"fid\" = 1e+20");
+}
+
+/// Whether the expression selects a feature whose double field width_m holds the value.
+bool selects(const std::string& expression, double value) {
+  QgsFields fields;
+  fields.append(QgsField(QStringLiteral("width_m"), QVariant::Double));
+  QgsFeature feature(fields);
+  feature.setAttribute(0, value);
+  QgsExpressionContext context;
+  context.setFeature(feature);
+  context.setFields(fields);
+  QgsExpression parsed(QString::fromStdString(expression));
+  EXPECT_FALSE(parsed.hasParserError()) << expression;
+  parsed.prepare(&context);
+  return parsed.evaluate(&context).toBool();
+}
+
+TEST(WhereClause, ANumberAgainstADoubleFieldSelectsANarrowRangeAndAsksForTheShownValue) {
+  const auto translated = translateWhereClause("width_m = 6.5", kFields, "$id");
+  EXPECT_EQ(translated.expression,
+            "\"width_m\" >= 6.4999999999999 AND \"width_m\" <= 6.5000000000001");
+  ASSERT_TRUE(translated.shownValue);
+  EXPECT_EQ(translated.shownValue->field, "width_m");
+  EXPECT_EQ(translated.shownValue->text, "6.5");
+  EXPECT_EQ(translated.shownValue->number, 6.5);
+  EXPECT_TRUE(translated.checkSelected);
+  EXPECT_FALSE(translated.scanWhenNoneSelected);
+  EXPECT_EQ(expressionOf("width_m = 0"), "\"width_m\" = 0");
+  EXPECT_EQ(expressionOf("width_m = -0.0e5"), "\"width_m\" = 0");
+  EXPECT_EQ(translateWhereClause("width_m = .5", kFields, "$id").shownValue->number, 0.5);
+}
+
+TEST(WhereClause, TheRangeOfADoubleHoldsEveryValueThatShowsAsTheLiteralAndLittleElse) {
+  // Values whose text (15 significant digits) does not read back to them.
+  for (const double value :
+       {0.1 + 0.2, 1.0 / 3, -2.0 / 3, 123456789.123456789, 1e300, -1e300,
+        std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
+        std::numeric_limits<double>::denorm_min(), 1e-6, 0.1, 0.0}) {
+    const std::string literal = doubleText(value);
+    SCOPED_TRACE(literal);
+    const auto translated = translateWhereClause("width_m = " + literal, kFields, "$id");
+    EXPECT_TRUE(selects(translated.expression, value)) << translated.expression;
+    ASSERT_TRUE(translated.shownValue);
+    EXPECT_EQ(translated.shownValue->text, literal);
+    if (std::abs(value) >= std::numeric_limits<double>::min() && std::abs(value) < 1e300) {
+      EXPECT_FALSE(selects(translated.expression, value * (1 + 1e-11))) << translated.expression;
+      EXPECT_FALSE(selects(translated.expression, value * (1 - 1e-11))) << translated.expression;
+    }
+  }
+  // Beyond the double range there is nothing to find.
+  EXPECT_EQ(expressionOf("width_m = 1e309"), "FALSE");
+  EXPECT_EQ(expressionOf("width_m = 1e-330"), "FALSE");
+  EXPECT_EQ(expressionOf("width_m = 1e99999999999999999999"), "FALSE");
+  EXPECT_EQ(expressionOf("width_m = 0e99999999999999999999"), "\"width_m\" = 0");
+}
+
+TEST(WhereClause, TrueAndFalseSelectBooleansAndTheirTextInAnyLetterCase) {
+  const std::vector<ClauseField> fields = {
+      {"flag", ft::kSmallInteger}, {"name", ft::kText}, {"lanes", ft::kInteger}};
+  auto translate = [&](const std::string& clause) {
+    return translateWhereClause(clause, fields, "$id").expression;
+  };
+  EXPECT_EQ(translate("flag = True"), "\"flag\" = TRUE");
+  EXPECT_EQ(translate("flag = FALSE"), "\"flag\" = FALSE");
+  EXPECT_EQ(translate("name = true"), "\"name\" = 'True'");
+  EXPECT_EQ(translate("lanes = True"), "FALSE");
+  EXPECT_THROW(translate("flag = Truth"), Failure);
+}
+
+TEST(WhereClause, TextAgainstATextFieldAsksForAScanWhenNoRowHoldsItAsSuch) {
+  const auto translated = translateWhereClause("name = 'Bad \xEF\xBF\xBD Road'", kFields, "$id");
+  EXPECT_EQ(translated.expression, "\"name\" = 'Bad \xEF\xBF\xBD Road'");
+  ASSERT_TRUE(translated.shownValue);
+  EXPECT_EQ(translated.shownValue->text, "Bad \xEF\xBF\xBD Road");
+  EXPECT_FALSE(translated.shownValue->number);
+  EXPECT_FALSE(translated.checkSelected);
+  EXPECT_TRUE(translated.scanWhenNoneSelected);
+  EXPECT_FALSE(translateWhereClause("lanes = 2", kFields, "$id").shownValue);
+  EXPECT_FALSE(translateWhereClause("opened = #2024-05-01#", kFields, "$id").shownValue);
 }
 
 TEST(WhereClause, NumbersAgainstTextFieldsCompareAsTheirText) {
