@@ -511,8 +511,9 @@ TEST_F(ChangingCity, LayerAndFieldNamesOfAnyTextAreStoredAndReadBackExactly) {
       .addField(field, ft::kText)
       .addField("Shape", ft::kGeometry);
   table->addRow({{field, "Ringvegen"}}, host.line({{0, 0}, {10, 10}}));
-  for (const std::string layer : {"Veier, nord", " Leading Blank", "Trailing Blank ",
-                                  "\xE6\x9D\xB1\xE4\xBA\xAC roads", "x' OR '1'='1"}) {
+  for (const std::string layer :
+       {"Veier, nord", " Leading Blank", "Trailing Blank ", "\xE6\x9D\xB1\xE4\xBA\xAC roads",
+        "x' OR '1'='1", "Two\r\nLines", "Comma,\tand tab"}) {
     SCOPED_TRACE(layer);
     auto roads = host.featureLayer(layer, table);
     host.map->add(roads);
@@ -526,6 +527,29 @@ TEST_F(ChangingCity, LayerAndFieldNamesOfAnyTextAreStoredAndReadBackExactly) {
     EXPECT_TRUE(messages().empty());
     host.map->removeLayer(roads);
   }
+}
+
+TEST_F(ChangingCity, ANameHoldingADoubleQuoteIsStoredUnescapedAndTheToolStaysUsable) {
+  // The file has no escape for a double quote: the name reads back cut at it.
+  auto table = host.table();
+  table->addField("OBJECTID", ft::kObjectId).addField("NAME", ft::kText);
+  table->addField("Shape", ft::kGeometry);
+  table->addRow({{"NAME", "Ringvegen"}}, host.line({{0, 0}, {10, 10}}));
+  host.map->add(host.featureLayer("Roads \"North\"", table));
+  click();
+  toolkit->whenModal(chooseAndContinue("Roads \"North\"", "NAME"));
+  pressConfigure();
+  EXPECT_EQ(configBytes(), "\"Roads \"North\"\"\r\n\"NAME\"\r\n");
+  EXPECT_EQ(state().StreetLayerName, "Roads ");
+  EXPECT_EQ(state().StreetFieldName, "NAME");
+  EXPECT_TRUE(entries("frmMain", "List1").empty());
+  EXPECT_TRUE(messages().empty());
+  EXPECT_EQ(toolkit->pointer(), MousePointer::Default);
+
+  toolkit->whenModal(chooseAndContinue("Streets", "FULLNAME"));
+  pressConfigure();
+  EXPECT_EQ(configBytes(), kConfigured);
+  EXPECT_EQ(entries("frmMain", "List1").size(), 8u);
 }
 
 }  // namespace
