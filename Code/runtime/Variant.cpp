@@ -1,5 +1,6 @@
 #include "runtime/Variant.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -63,13 +64,24 @@ std::string doubleText(double value) {
   if (value == 0) return "0";
 
   // The fewest significant digits (at most 15) that read back the same value.
+  // to_chars and from_chars, unlike printf and strtod, ignore the process's
+  // numeric locale, which QGIS sets to the user's (a German one writes "1,5").
   char buffer[40];
+  auto scientific = [&](int precision) {
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer - 1, value,
+                                      std::chars_format::scientific, precision - 1);
+    if (error != std::errc()) raise(err::kOverflow);
+    *end = '\0';
+    return end;
+  };
   int precision = 1;
   for (; precision < 15; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, value);
-    if (std::strtod(buffer, nullptr) == value) break;
+    const char* end = scientific(precision);
+    double back = 0;
+    auto [stop, error] = std::from_chars(buffer, end, back);
+    if (error == std::errc() && back == value) break;
   }
-  std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, value);
+  scientific(precision);
 
   // buffer is "[-]d.ddde[+-]xx": split it into digits and exponent.
   const bool negative = buffer[0] == '-';

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -43,6 +44,20 @@ TEST(VariantText, DoublesSwitchToExponentFormOutsideTheRangeOfPlainDecimals) {
   EXPECT_EQ(textOf(Variant(0.000015)), "0.000015");
   EXPECT_EQ(textOf(Variant(0.000001)), "1E-06");
   EXPECT_EQ(textOf(Variant(-2.5e-7)), "-2.5E-07");
+}
+
+TEST(VariantText, DoublesDoNotFollowTheNumericLocaleOfTheProcess) {
+  // QGIS runs with the user's locale, LC_NUMERIC included; a German one writes
+  // and reads "1,5" in the C library's number functions.
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale here";
+  const std::string oneAndAHalf = textOf(Variant(1.5));
+  const std::string third = textOf(Variant(1.0 / 3));
+  const std::string small = textOf(Variant(-2.5e-7));
+  std::setlocale(LC_NUMERIC, before.c_str());
+  EXPECT_EQ(oneAndAHalf, "1.5");
+  EXPECT_EQ(third, "0.333333333333333");
+  EXPECT_EQ(small, "-2.5E-07");
 }
 
 TEST(VariantText, SpecialDoublesHaveFixedTexts) {
