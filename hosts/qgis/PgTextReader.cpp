@@ -112,7 +112,12 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
   const QgsDataSourceUri uri(layer.source());
   if (!uri.sql().isEmpty() || uri.table().isEmpty()) return nullptr;
 
-  PGconn* connection = PQconnectdb(uri.connectionInfo(true).toUtf8().constData());
+  // The layer's connection string, expanded in place of dbname; a timeout of
+  // our own comes first, so that one the string names still decides.
+  const QByteArray conninfo = uri.connectionInfo(true).toUtf8();
+  const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+  const char* values[] = {"10", conninfo.constData(), nullptr};
+  PGconn* connection = PQconnectdbParams(keywords, values, 1);
   if (PQstatus(connection) != CONNECTION_OK || PQsetClientEncoding(connection, "UTF8") != 0) {
     PQfinish(connection);
     return nullptr;

@@ -1,5 +1,7 @@
 #include "hosts/qgis/ReadAhead.h"
 
+#include <new>
+
 #include "hosts/qgis/QgisFailure.h"
 #include "hosts/qgis/QgisText.h"
 
@@ -62,15 +64,24 @@ void ReadAhead::run() {
     }
     batch->clear();
     std::string error;
-    const TextRowSource::Read read = source_->read(*batch, kBatchRows, error);
+    TextRowSource::Read read = TextRowSource::Read::Failed;
+    bool noMemory = false;
+    try {
+      read = source_->read(*batch, kBatchRows, error);
+    } catch (const std::bad_alloc&) {
+      // Nothing may leave this thread; the reader learns of it at this row.
+      noMemory = true;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (batch->rows() > 0) {
+      // A batch that ran out of memory half-way may hold a row without its fields.
+      if (batch->rows() > 0 && !noMemory) {
         full_.push_back(std::move(batch));
       } else {
         empty_.push_back(std::move(batch));
       }
       if (read == TextRowSource::Read::End) ended_ = true;
+      if (noMemory) outOfMemory_ = true;
       if (read == TextRowSource::Read::Failed) {
         failed_ = true;
         error_ = std::move(error);
@@ -98,6 +109,7 @@ bool ReadAhead::step() {
     row_ = 0;
     return true;
   }
+  if (outOfMemory_) raise(err::kOutOfMemory);
   if (failed_) hostFailure(error_);
   return false;
 }

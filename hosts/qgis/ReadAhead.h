@@ -68,7 +68,9 @@ class TextRowSource {
  * fixed number of batches of a fixed number of rows circulate.
  *
  * The caller sees the rows in the source's order, exactly once each; a
- * source's failure is a host failure at the row where it happened. Destroying
+ * source's failure is a host failure at the row where it happened (running
+ * out of memory on the thread is failure 7, at the start of the batch it was
+ * reading). Destroying
  * the read-ahead stops the thread before the source is destroyed.
  */
 class ReadAhead {
@@ -95,6 +97,7 @@ class ReadAhead {
   bool ended_ = false;
   bool failed_ = false;
   bool stop_ = false;
+  bool outOfMemory_ = false;
   std::string error_;
   std::unique_ptr<TextBatch> current_;
   size_t row_ = 0;
