@@ -326,10 +326,9 @@ def report(result_table, bench, args, started, took, load_before, load_after):
 Written by `scripts/bench` ({mode}) on {date}, in {minutes:.0f} minutes.
 
 - Machine: {machine}.
-- Load average (1 min) {before:.2f} when the run started and {after:.2f} when it
-  ended. The machine is shared: other work (builds and tests of other
-  sessions) may have run beside the benchmark; figure and anchor alternate, so
-  both saw the same conditions, but absolute times vary between runs.
+- {idle} Load average (1 min) {before:.2f} just before the run started
+  and {after:.2f} when it ended. Figure and anchor alternate, so both saw the
+  same conditions; absolute times vary between runs more than the ratios.
 - Runs: {runs} per data set, {runs_5m} for the 5M-row sets; medians. Data sets
   from `corvale_citygen streets FILE --features N --names K --seed {seed}
   --nulls {nulls} --last-alone 1` (names of 15 to 35 characters, 1 % nulls,
@@ -363,6 +362,9 @@ Driver command of each run:
 `corvale-streetsearch --timing --drive C=DIR --layer FILE|layername=streets click type P1 go type P10 go pick NAME render`.
 """.format(mode="--smoke" if args.smoke else "full run", date=started.strftime("%Y-%m-%d %H:%M UTC"),
            minutes=took.total_seconds() / 60, machine=machine_facts(), before=load_before[0],
+           idle=("The machine was otherwise idle." if load_before[0] < 0.5 else
+                 "The machine was NOT otherwise idle: it is shared, and other\n  work "
+                 "(builds and tests of other sessions) ran on it around this run."),
            after=load_after[0], runs=bench.runs, runs_5m=args.runs_5m, seed=SEED,
            nulls=NULL_SHARE, data=os.path.relpath(bench.data, ROOT) if bench.data.startswith(ROOT)
            else bench.data, table=result_table, click_sql=CLICK_SQL, one=prefixes[0],
