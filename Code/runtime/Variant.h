@@ -71,7 +71,7 @@ class Variant {
  * - integer: decimal, a minus sign when negative;
  * - double: the shortest text with at most 15 significant digits that reads
  *   back to the same value where one exists, '.' as decimal point, exponent
- *   form ("1.5E+20", "1E-05") outside 1E-05 <= |x| < 1E+15;
+ *   form ("1.5E+20", "1E-06") outside 1E-05 <= |x| < 1E+15;
  * - date: "yyyy-mm-dd", followed by " hh:mm:ss" when the time is not midnight;
  * - boolean: "True" or "False".
  * Null has no text form (failure 94 "Invalid use of Null"); neither has an
