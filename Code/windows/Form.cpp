@@ -54,6 +54,10 @@ BusyPointer::~BusyPointer() {
 void BusyPointer::restore() noexcept {
   if (!busy_) return;
   busy_ = false;
+  defaultPointer();
+}
+
+void defaultPointer() noexcept {
   (void)Trap::run([] { host::forms().setMousePointer(host::MousePointer::Default); });
 }
 

@@ -49,6 +49,9 @@ class Form : public host::IWindow,
  * Sets the application's mouse pointer to the hourglass and back to the
  * default, at restore() or at the latest when it goes out of scope.
  */
+/// Sets the application's mouse pointer to the default; a failure is passed over.
+void defaultPointer() noexcept;
+
 class BusyPointer {
  public:
   BusyPointer();

@@ -211,7 +211,11 @@ void frmMain::Form_Load() {
     busy->restore();
   });
   if (failure) {
-    if (busy) busy->restore();
+    // Back to the default also when the failure came before the hourglass.
+    if (busy)
+      busy->restore();
+    else
+      defaultPointer();
     fileChannel().close();
     trap.report(*failure);
   }

@@ -108,7 +108,8 @@ TEST_F(OpenSearchWindow, HelpTwiceOpensTwoHelpWindowsWithAFrameEach) {
 TEST_F(OpenSearchWindow, HelpLinksOpenTheMakersPages) {
   pressHelp();
   auto& help = window("frmHelp");
-  for (const char* label : {"Label2", "Label3", "Label4", "Label5", "Label6"}) help.press(label);
+  for (const char* label : {"Label2", "Label3", "Label4", "Label5", "Label6"})
+    help.press(label);
   EXPECT_EQ(toolkit->shellOpens(),
             (std::vector<std::string>{
                 "https://www.corvalegis.example", "mailto:info@corvalegis.example",
@@ -146,6 +147,26 @@ TEST_F(OpenSearchWindow, AFailingPickIsReportedAndThePointerComesBack) {
   EXPECT_EQ(messages()[0], "Error: Could not find layer Streets");
   EXPECT_EQ(toolkit->pointer(), corvale::host::MousePointer::Default);
   EXPECT_TRUE(host.map->extent().empty);
+}
+
+TEST(SearchWindowLoad, AFailureBeforeTheHourglassStillPutsThePointerBackToTheDefault) {
+  // Placing the window comes before the hourglass; fail it on the first click.
+  for (int64_t call = 1; call < 200; ++call) {
+    City city;
+    city.configure("Streets", "FULLNAME");
+    city.createCommand();
+    city.host.faults().reset();
+    city.host.faults().failHostCall(call);
+    city.click();
+    if (city.host.faults().injectedCall() != "IWindowPosition.move") continue;
+    ASSERT_EQ(city.messages().size(), 1u);
+    EXPECT_NE(city.messages()[0].find("MODULE: Form_Load frmMain Line : 2\r\n"), std::string::npos)
+        << city.messages()[0];
+    EXPECT_EQ(city.host.recorder().linesStartingWith("pointer: "),
+              std::vector<std::string>{"pointer: default"});
+    return;
+  }
+  FAIL() << "the first click never placed the window";
 }
 
 }  // namespace
