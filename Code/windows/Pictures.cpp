@@ -57,6 +57,26 @@ constexpr std::array<const char*, 16> kConfigure = {
     "..SSSSSSSSSSSS..", "...S...SS...S...", ".......SS.......", "................",
 };
 
+// The pointing hand, 32 x 32; its fingertip is the hot spot (10, 10).
+constexpr std::array<const char*, 32> kPointer = {
+    "................................", "................................",
+    "................................", "................................",
+    "................................", "................................",
+    "................................", "................................",
+    "................................", "................................",
+    "..........KK....................", ".........KwwK...................",
+    ".........KwwK...................", ".........KwwK...................",
+    ".........KwwKKK.................", ".........KwwKwwKKK..............",
+    ".........KwwKwwKwwKKK...........", ".......KKKwwKwwKwwKwwK..........",
+    "......KwwKwwKwwKwwKwwK..........", "......KwwKwwKwwKwwKwwK..........",
+    "......KwwKwwwwwwwwwwwK..........", "......KwwwwwwwwwwwwwwK..........",
+    ".......KwwwwwwwwwwwwwK..........", ".......KwwwwwwwwwwwwwK..........",
+    ".......KwwwwwwwwwwwwwK..........", ".......KwwwwwwwwwwwwwK..........",
+    "........KKwwwwwwwwwwwK..........", ".........KwwwwwwwwwwwK..........",
+    "..........KwwwwwwwwwK...........", "..........KwwwwwwwwwK...........",
+    "...........KKKKKKKKK............", "................................",
+};
+
 const Palette& palette() {
   static const Palette colours = {
       {'.', kBackground},   {'K', {0, 0, 0}},       {'b', {170, 210, 255}}, {'w', {255, 255, 255}},
@@ -66,9 +86,11 @@ const Palette& palette() {
   return colours;
 }
 
-Picture draw(const std::array<const char*, 16>& rows, int32_t scale = 1) {
+// Square pictures only: as many letters a row as there are rows.
+template <size_t N>
+Picture draw(const std::array<const char*, N>& rows, int32_t scale = 1) {
   Picture picture;
-  picture.width = picture.height = 16 * scale;
+  picture.width = picture.height = static_cast<int32_t>(N) * scale;
   picture.key = kBackground;
   picture.rgb.reserve(static_cast<size_t>(picture.width * picture.height * 3));
   for (int32_t y = 0; y < picture.height; ++y) {
@@ -123,12 +145,16 @@ Picture drawHelpBackground() {
       host::Rgb c = kLand;
       // A block (the cell between streets) is a park now and then.
       int32_t blockX = 0, blockY = 0;
-      for (int32_t sx : streetsX) blockX += x > sx ? 1 : 0;
-      for (int32_t sy : streetsY) blockY += y > sy ? 1 : 0;
+      for (int32_t sx : streetsX)
+        blockX += x > sx ? 1 : 0;
+      for (int32_t sy : streetsY)
+        blockY += y > sy ? 1 : 0;
       if ((blockX * 3 + blockY * 2) % 7 == 2) c = kPark;
       int32_t near = 1000;
-      for (int32_t sx : streetsX) near = std::min(near, std::abs(x - sx));
-      for (int32_t sy : streetsY) near = std::min(near, std::abs(y - sy));
+      for (int32_t sx : streetsX)
+        near = std::min(near, std::abs(x - sx));
+      for (int32_t sy : streetsY)
+        near = std::min(near, std::abs(y - sy));
       if (near <= 6) c = kCasing;
       if (near <= 4) c = kRoad;
       const double avenue = distance(x, y, 0, 500, kWidth, 150);
@@ -171,9 +197,15 @@ host::Rgb Picture::pixel(int32_t x, int32_t y) const {
 
 const Picture* findPicture(std::string_view name) {
   static const std::map<std::string, Picture, std::less<>> pictures = {
-      {"toolbar", draw(kToolbar)},     {"logo", draw(kToolbar, 3)}, {"go", draw(kGo)},
-      {"help", draw(kHelp)},           {"cancel", draw(kCancel)},   {"continue", draw(kContinue)},
-      {"configure", draw(kConfigure)}, {"helpbackground", drawHelpBackground()},
+      {"toolbar", draw(kToolbar)},
+      {"logo", draw(kToolbar, 3)},
+      {"go", draw(kGo)},
+      {"help", draw(kHelp)},
+      {"cancel", draw(kCancel)},
+      {"continue", draw(kContinue)},
+      {"configure", draw(kConfigure)},
+      {"helpbackground", drawHelpBackground()},
+      {"pointer", draw(kPointer)},
   };
   auto found = pictures.find(name);
   return found == pictures.end() ? nullptr : &found->second;

@@ -26,10 +26,15 @@ struct Picture {
  * The component's pictures by name: "toolbar" (the command's 16 x 16 button:
  * a street under a magnifier), "logo" (the same, larger), and the button
  * pictures "go", "help", "configure", "continue", "cancel", and the help
- * window's background "helpbackground" (a street map under a magnifier).
+ * window's background "helpbackground" (a street map under a magnifier), and
+ * "pointer", the 32 x 32 pointing hand that buttons, lists and links show as
+ * their mouse pointer, with its hot spot at kPointerHotSpot.
  * Nothing for an unknown name.
  */
 const Picture* findPicture(std::string_view name);
+
+/// The pixel of "pointer" that points: the tip of the index finger.
+inline constexpr int32_t kPointerHotSpotX = 10, kPointerHotSpotY = 10;
 
 /**
  * The picture as a device-independent bitmap: a 40-byte BITMAPINFOHEADER

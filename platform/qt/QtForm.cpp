@@ -117,10 +117,9 @@ void QtForm::build() {
     if (!control.tooltip.empty()) widget->setToolTip(QString::fromStdString(control.tooltip));
     applyLook(*widget, control);
     if (control.handPointer) {
-      widget->setCursor(Qt::PointingHandCursor);
-      if (auto* view = qobject_cast<QListView*>(widget)) {
-        view->viewport()->setCursor(Qt::PointingHandCursor);
-      }
+      const QCursor hand = pointingHandCursor();
+      widget->setCursor(hand);
+      if (auto* view = qobject_cast<QListView*>(widget)) view->viewport()->setCursor(hand);
     }
     if (takesFocus(control.kind) && control.tabIndex < 0) widget->setFocusPolicy(Qt::NoFocus);
     controls_.emplace(control.name, widget);
@@ -227,11 +226,13 @@ void QtForm::applyTabOrder() {
   for (const auto& control : spec_.controls) {
     if (control.tabIndex < 0) continue;
     auto found = controls_.find(control.name);
-    if (found != controls_.end() && found->second) order.emplace_back(control.tabIndex, found->second);
+    if (found != controls_.end() && found->second)
+      order.emplace_back(control.tabIndex, found->second);
   }
   std::stable_sort(order.begin(), order.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1].second, order[i].second);
+  for (size_t i = 1; i < order.size(); ++i)
+    QWidget::setTabOrder(order[i - 1].second, order[i].second);
 }
 
 const host::ControlSpec& QtForm::controlSpec(std::string_view name) const {
@@ -340,7 +341,8 @@ void QtForm::announce(WindowEvent event) {
 }
 
 void QtForm::quitModalLoops() {
-  for (QEventLoop* loop : modalLoops_) loop->quit();
+  for (QEventLoop* loop : modalLoops_)
+    loop->quit();
 }
 
 void QtForm::releaseWidgets() {
@@ -350,7 +352,8 @@ void QtForm::releaseWidgets() {
   window_->onHide = nullptr;
   for (auto& [name, widget] : controls_) {
     if (auto* label = dynamic_cast<detail::ClickLabel*>(widget.data())) label->onClick = nullptr;
-    if (auto* picture = dynamic_cast<detail::PictureBox*>(widget.data())) picture->onClick = nullptr;
+    if (auto* picture = dynamic_cast<detail::PictureBox*>(widget.data()))
+      picture->onClick = nullptr;
   }
   window_->hide();
   deleteWhenSafe(window_);

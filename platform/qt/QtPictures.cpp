@@ -19,4 +19,8 @@ QPixmap picturePixmap(std::string_view name) {
   return picture ? QPixmap::fromImage(pictureImage(*picture)) : QPixmap();
 }
 
+QCursor pointingHandCursor() {
+  return QCursor(picturePixmap("pointer"), kPointerHotSpotX, kPointerHotSpotY);
+}
+
 }  // namespace corvale::qt

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCursor>
 #include <QImage>
 #include <QPixmap>
 
@@ -15,5 +16,8 @@ QImage pictureImage(const Picture& picture);
 
 /// pictureImage() as a pixmap; a null pixmap for a picture name that findPicture() does not know.
 QPixmap picturePixmap(std::string_view name);
+
+/// The component's pointing hand ("pointer") as a mouse pointer, its hot spot on the fingertip.
+QCursor pointingHandCursor();
 
 }  // namespace corvale::qt

@@ -9,9 +9,10 @@
 #include <QTest>
 
 #include "platform/qt/FormWidgets.h"
+#include "platform/qt/QtPictures.h"
 #include "qt/QtFixture.h"
-#include "windows/frmConfig.h"
 #include "windows/Pictures.h"
+#include "windows/frmConfig.h"
 #include "windows/frmHelp.h"
 #include "windows/frmMain.h"
 
@@ -24,6 +25,19 @@ QColor rgb(int r, int g, int b) {
   return QColor(r, g, b);
 }
 
+/// The component's own pointing hand: a 32 x 32 picture pointing from (10, 10).
+::testing::AssertionResult showsTheHand(const QCursor& cursor) {
+  if (cursor.shape() != Qt::BitmapCursor) {
+    return ::testing::AssertionFailure() << "cursor shape " << cursor.shape();
+  }
+  if (cursor.pixmap().size() != QSize(32, 32) || cursor.hotSpot() != QPoint(10, 10)) {
+    return ::testing::AssertionFailure()
+           << "pixmap " << cursor.pixmap().width() << "x" << cursor.pixmap().height()
+           << ", hot spot " << cursor.hotSpot().x() << "," << cursor.hotSpot().y();
+  }
+  return ::testing::AssertionSuccess();
+}
+
 /// The names of the window's controls that take focus by Tab, in tab order from `first`.
 std::vector<std::string> tabChain(QtForm& form, QWidget* first) {
   std::vector<std::string> names;
@@ -34,6 +48,20 @@ std::vector<std::string> tabChain(QtForm& form, QWidget* first) {
     at = at->nextInFocusChain();
   } while (at && at != first);
   return names;
+}
+
+TEST(PointingHand, ItsHotSpotIsTheTopmostPixelOfTheFingertip) {
+  const Picture* hand = findPicture("pointer");
+  ASSERT_NE(hand, nullptr);
+  ASSERT_EQ(hand->width, 32);
+  ASSERT_EQ(hand->height, 32);
+  const QImage image = qt::pictureImage(*hand);
+  EXPECT_EQ(qAlpha(image.pixel(kPointerHotSpotX, kPointerHotSpotY)), 255);
+  for (int y = 0; y < kPointerHotSpotY; ++y) {
+    for (int x = 0; x < 32; ++x)
+      ASSERT_EQ(qAlpha(image.pixel(x, y)), 0) << x << "," << y;
+  }
+  EXPECT_TRUE(showsTheHand(qt::pointingHandCursor()));
 }
 
 class SearchWindowWidgets : public QtFixture {
@@ -116,8 +144,8 @@ TEST_F(SearchWindowWidgets, TheListShowsBlueBoldEntriesUnderAPointingHand) {
   EXPECT_EQ(list->palette().color(QPalette::Text), rgb(0, 0, 255));
   EXPECT_TRUE(list->font().bold());
   EXPECT_DOUBLE_EQ(list->font().pointSizeF(), 8.25);
-  EXPECT_EQ(list->cursor().shape(), Qt::PointingHandCursor);
-  EXPECT_EQ(list->viewport()->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_TRUE(showsTheHand(list->cursor()));
+  EXPECT_TRUE(showsTheHand(list->viewport()->cursor()));
   EXPECT_EQ(list->toolTip(), "Click to zoom to a street");
   EXPECT_TRUE(list->uniformItemSizes());
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
@@ -126,7 +154,7 @@ TEST_F(SearchWindowWidgets, TheListShowsBlueBoldEntriesUnderAPointingHand) {
 TEST_F(SearchWindowWidgets, TheThreeButtonsShowAPointingHandAndTheirPictures) {
   for (const char* name : {"Command4", "btnHelp2", "Command1"}) {
     auto* button = control<QPushButton>(*form, name);
-    EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor) << name;
+    EXPECT_TRUE(showsTheHand(button->cursor())) << name;
     EXPECT_FALSE(button->icon().isNull()) << name;
   }
   EXPECT_EQ(control<QPushButton>(*form, "Command4")->text(), "Go");
@@ -134,7 +162,7 @@ TEST_F(SearchWindowWidgets, TheThreeButtonsShowAPointingHandAndTheirPictures) {
             "Enter text and click Go to search the list");
   EXPECT_EQ(control<QPushButton>(*form, "btnHelp2")->toolTip(), "Help");
   EXPECT_EQ(control<QPushButton>(*form, "Command1")->text(), "Configure");
-  EXPECT_NE(form->control("Text1")->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_FALSE(showsTheHand(form->control("Text1")->cursor()));
 }
 
 TEST_F(SearchWindowWidgets, ButtonPicturesAreTransparentWhereTheKeyColourIs) {
@@ -261,13 +289,14 @@ TEST_F(ConfigWindowWidgets, TheFrameAndLabelsAreBoldAndTheCaptionDarkRed) {
 
 TEST_F(ConfigWindowWidgets, ListsAndButtonsShowAPointingHand) {
   for (const char* name : {"List1", "List2", "Command1", "Command2"}) {
-    EXPECT_EQ(form->control(name)->cursor().shape(), Qt::PointingHandCursor) << name;
+    EXPECT_TRUE(showsTheHand(form->control(name)->cursor())) << name;
   }
 }
 
 TEST_F(ConfigWindowWidgets, TheListsKeepTheOrderOfAppends) {
   host::IListBox& layers = form->listBox("List1");
-  for (const char* name : {"Streets", "Hydrants", "Mains", "alleys"}) layers.append(name);
+  for (const char* name : {"Streets", "Hydrants", "Mains", "alleys"})
+    layers.append(name);
   ASSERT_EQ(layers.count(), 4);
   EXPECT_EQ(layers.item(0), "Streets");
   EXPECT_EQ(layers.item(3), "alleys");
@@ -305,7 +334,7 @@ TEST_F(HelpWindowWidgets, LinksAreBlueUnderlinedNinePointSevenFiveUnderAPointing
     EXPECT_TRUE(link->font().underline()) << name;
     EXPECT_FALSE(link->font().bold()) << name;
     EXPECT_DOUBLE_EQ(link->font().pointSizeF(), 9.75) << name;
-    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor) << name;
+    EXPECT_TRUE(showsTheHand(link->cursor())) << name;
   }
   EXPECT_EQ(form->control("Label2")->toolTip(), "Visit us!");
   EXPECT_EQ(form->control("Label6")->toolTip(),
@@ -339,8 +368,8 @@ TEST_F(HelpWindowWidgets, TheLinksAreClickableAndTheNoteIsNot) {
   for (const char* name : {"Label2", "Label3", "Label4", "Label6", "Label5", "txtVersion"}) {
     QTest::mouseClick(own->control(name), Qt::LeftButton);
   }
-  EXPECT_EQ(events->fired, (std::vector<std::string>{"Label2_Click", "Label3_Click",
-                                                      "Label4_Click", "Label6_Click"}));
+  EXPECT_EQ(events->fired, (std::vector<std::string>{"Label2_Click", "Label3_Click", "Label4_Click",
+                                                     "Label6_Click"}));
 }
 
 TEST_F(HelpWindowWidgets, TheBackgroundPictureIsDrawnAtTheTopLeftUnscaled) {
