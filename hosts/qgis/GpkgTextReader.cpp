@@ -14,16 +14,6 @@ namespace corvale::qgis {
 
 namespace {
 
-/// An SQL identifier in double quotes, inner quotes doubled.
-std::string identifier(const std::string& name) {
-  std::string quoted = "\"";
-  for (char c : name) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return quoted + "\"";
-}
-
 /// The only feature table of the GeoPackage, for a source that names none.
 std::optional<std::string> onlyFeatureTable(sqlite3* db) {
   sqlite3_stmt* statement = nullptr;
@@ -132,8 +122,8 @@ std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
   // and the statement does not prepare.
   std::string sql = "SELECT rowid";
   for (const auto& column : columns)
-    sql += ", " + identifier(column);
-  sql += " FROM " + identifier(*table);
+    sql += ", " + sqlIdentifier(column);
+  sql += " FROM " + sqlIdentifier(*table);
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     sqlite3_finalize(statement);

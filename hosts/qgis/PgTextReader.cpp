@@ -15,16 +15,6 @@ namespace corvale::qgis {
 
 namespace {
 
-/// An SQL identifier in double quotes, inner quotes doubled.
-std::string identifier(const std::string& name) {
-  std::string quoted = "\"";
-  for (char c : name) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return quoted + "\"";
-}
-
 /// QGIS's feature id for a 32-bit integer key: the key, a negative one moved past 2^31.
 int64_t featureIdOf(int64_t key) {
   return key >= 0 ? key : key + (int64_t{1} << 32);
@@ -124,10 +114,10 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
   }
   std::string sql = "DECLARE corvale_rows NO SCROLL CURSOR FOR SELECT ";
   for (size_t i = 0; i < columns.size(); ++i)
-    sql += (i ? ", " : "") + identifier(columns[i]);
+    sql += (i ? ", " : "") + sqlIdentifier(columns[i]);
   sql += " FROM ";
-  if (!uri.schema().isEmpty()) sql += identifier(utf8Of(uri.schema())) + ".";
-  sql += identifier(utf8Of(uri.table()));
+  if (!uri.schema().isEmpty()) sql += sqlIdentifier(utf8Of(uri.schema())) + ".";
+  sql += sqlIdentifier(utf8Of(uri.table()));
   // A read-only transaction of its own holds the cursor; a table that cannot
   // be read this way (gone, no right to it) is left to QGIS.
   if (!succeeded(connection, "BEGIN READ ONLY", PGRES_COMMAND_OK) ||

@@ -104,4 +104,13 @@ QString qstringOf(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
 }
 
+std::string sqlIdentifier(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
 }  // namespace corvale::qgis

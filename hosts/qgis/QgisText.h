@@ -27,4 +27,7 @@ bool isPlainUtf8(std::string_view text);
 /// The QString of UTF-8 text; invalid byte sequences become U+FFFD.
 QString qstringOf(std::string_view utf8);
 
+/// An SQL identifier in double quotes, inner quotes doubled: `a"b` gives `"a""b"`.
+std::string sqlIdentifier(std::string_view name);
+
 }  // namespace corvale::qgis
