@@ -27,7 +27,6 @@
 #include "hosts/memory/ScriptedToolkit.h"
 #include "hosts/qgis/QgisHost.h"
 #include "map/CorvaleGIS_ArcMap.h"
-#include "runtime/TextList.h"
 #include "state/ProductState.h"
 
 namespace {
@@ -44,22 +43,6 @@ double threadCpuSeconds() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
-
-/// The street list: a sorted TextList, as the search window's list holds its entries.
-class SortedList : public corvale::host::IListBox {
- public:
-  void clear() override { entries_.clear(); }
-  void append(std::string text) override { entries_.append(std::move(text)); }
-  int32_t count() override { return entries_.count(); }
-  const std::string& item(int32_t index) override { return entries_.item(index); }
-  int32_t selectedIndex() override { return entries_.selectedIndex(); }
-  void select(int32_t index) override { entries_.select(index); }
-  std::string text() override { return entries_.text(); }
-  const std::vector<std::string>& entries() { return entries_.entries(); }
-
- private:
-  corvale::TextList entries_{true};
-};
 
 }  // namespace
 
@@ -105,7 +88,7 @@ int main(int argc, char** argv) {
         corvale::query<corvale::host::IDocument>(application->document());
 
     for (int run = 0; run < runs; ++run) {
-      SortedList list;
+      corvale::memory::ScriptedListBox list(true);
       const double cpuStart = threadCpuSeconds();
       const auto loadStart = Clock::now();
       corvale::LoadListWithUniqueFieldValues(table, field, list, true, nullptr);

@@ -15,10 +15,10 @@ namespace corvale::memory {
 
 class ScriptedToolkit;
 
-/// A list control of a scripted window.
+/// A list control of a scripted window, or on its own (no click handler) wherever a list is needed.
 class ScriptedListBox : public host::IListBox {
  public:
-  ScriptedListBox(bool sorted, std::function<void()> onClick)
+  explicit ScriptedListBox(bool sorted = false, std::function<void()> onClick = {})
       : entries_(sorted), onClick_(std::move(onClick)) {}
   void clear() override { entries_.clear(); }
   void append(std::string text) override { entries_.append(std::move(text)); }

@@ -17,27 +17,12 @@
 #include "hosts/memory/ScriptedToolkit.h"
 #include "hosts/qgis/QgisHost.h"
 #include "hosts/qgis/QgisProgressIndicator.h"
-#include "runtime/TextList.h"
 #include "support/TempFolder.h"
 
 namespace corvale::testing {
 
 /// A list control over a TextList, as a window's list holds its entries.
-class TextListBox : public host::IListBox {
- public:
-  explicit TextListBox(bool sorted = false) : entries_(sorted) {}
-  void clear() override { entries_.clear(); }
-  void append(std::string text) override { entries_.append(std::move(text)); }
-  int32_t count() override { return entries_.count(); }
-  const std::string& item(int32_t index) override { return entries_.item(index); }
-  int32_t selectedIndex() override { return entries_.selectedIndex(); }
-  void select(int32_t index) override { entries_.select(index); }
-  std::string text() override { return entries_.text(); }
-  const std::vector<std::string>& entries() { return entries_.entries(); }
-
- private:
-  TextList entries_;
-};
+using TextListBox = memory::ScriptedListBox;
 
 /// A copy of the sample city the build wrote (city.gpkg, city.qgs), made once per run.
 const std::filesystem::path& sampleCity();
