@@ -1,6 +1,7 @@
 #include "hostile/HostileExpectations.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 
@@ -82,6 +83,54 @@ int firstEntryBeginningWith(const std::vector<std::string>& entries, std::string
     if (same) return static_cast<int>(i);
   }
   return -1;
+}
+
+const std::vector<std::string>& hostilePrefixes() {
+  static const std::vector<std::string> prefixes = {
+      "x'",
+      "X' OR '1",
+      "'",
+      "%",
+      "100%",
+      "_",
+      "under_",
+      "\"",
+      "the \"s",
+      "\t",
+      "tab\t",
+      "carriage\r",
+      "line\n",
+      "start\x01",
+      "delete\x7f",
+      "\xF0\x9F\x9A\xB2",
+      "\xF0\x9F\x91\xA8\xE2\x80\x8D",
+      "caf\xC3\xA9",
+      "CAF\xC3\x89",
+      "cafe",
+      " ",
+      "  ",
+      "   p",
+      "padded road ",
+      "elm",
+      "#",
+      "a = ",
+      "long lll",
+  };
+  return prefixes;
+}
+
+std::string printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text.substr(0, 60)) {
+    if (c < 0x20 || c == 0x7f || c >= 0x80) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return text.size() > 60 ? out + "..." : out;
 }
 
 }  // namespace corvale::testing

@@ -28,4 +28,12 @@ std::vector<std::string> expectedList(const std::vector<std::optional<std::strin
 /// upper-cased code point by code point; -1 when none does.
 int firstEntryBeginningWith(const std::vector<std::string>& entries, std::string_view prefix);
 
+/// Texts to search for that a data source's names make hard: quotes, SQL
+/// wildcards and injection, control characters, emoji, accents and case, blanks.
+const std::vector<std::string>& hostilePrefixes();
+
+/// The text with control characters and non-ASCII bytes as \xNN, cut at 60 bytes: for test
+/// messages.
+std::string printable(const std::string& text);
+
 }  // namespace corvale::testing
