@@ -10,20 +10,20 @@ std::shared_ptr<frmResources> frmResources::instance() {
   return shared;
 }
 
-const host::FormSpec& frmResources::spec() const {
-  static const host::FormSpec spec = [] {
-    host::FormSpec s;
+const host::FormLayout& frmResources::layout() const {
+  static const host::FormLayout layout = [] {
+    host::FormLayout s;
     s.name = "frmResources";
     s.caption = "frmResources";
     s.clientWidth = 1200;
     s.clientHeight = 900;
-    host::ControlSpec picture = host::ControlSpec::make(host::ControlKind::Picture, "Picture1", "",
+    host::ControlLayout picture = host::ControlLayout::make(host::ControlKind::Picture, "Picture1", "",
                                                         "", "", 120, 120, 240, 240);
     picture.picture = "toolbar";
     s.controls = {picture};
     return s;
   }();
-  return spec;
+  return layout;
 }
 
 int32_t frmResources::pictureHandle() {

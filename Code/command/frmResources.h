@@ -15,7 +15,7 @@ class frmResources : public Form {
   /// The handle of the picture that Picture1 holds; loads the window hidden first.
   int32_t pictureHandle();
 
-  const host::FormSpec& spec() const override;
+  const host::FormLayout& layout() const override;
 
  protected:
   frmResources() = default;

@@ -28,7 +28,7 @@ enum class ControlKind { Frame, Label, TextBox, ListBox, Button, Picture };
 enum class Alignment { Left, Right, Center };
 
 /// One control of a window: what a toolkit needs to build it.
-struct ControlSpec {
+struct ControlLayout {
   ControlKind kind = ControlKind::Label;
   std::string name;
   std::string caption;
@@ -52,36 +52,36 @@ struct ControlSpec {
   /// Name of a picture of the component's picture set (see windows/Pictures.h), or empty.
   std::string picture;
 
-  static ControlSpec make(ControlKind kind, std::string name, std::string caption,
+  static ControlLayout make(ControlKind kind, std::string name, std::string caption,
                           std::string tooltip, std::string container, int32_t left, int32_t top,
                           int32_t width, int32_t height) {
-    ControlSpec spec;
-    spec.kind = kind;
-    spec.name = std::move(name);
-    spec.caption = std::move(caption);
-    spec.tooltip = std::move(tooltip);
-    spec.container = std::move(container);
-    spec.left = left;
-    spec.top = top;
-    spec.width = width;
-    spec.height = height;
-    return spec;
+    ControlLayout layout;
+    layout.kind = kind;
+    layout.name = std::move(name);
+    layout.caption = std::move(caption);
+    layout.tooltip = std::move(tooltip);
+    layout.container = std::move(container);
+    layout.left = left;
+    layout.top = top;
+    layout.width = width;
+    layout.height = height;
+    return layout;
   }
 };
 
 /// A window as data: its caption, client area, colours and control table.
-struct FormSpec {
+struct FormLayout {
   std::string name;
   std::string caption;
   int32_t clientWidth = 0, clientHeight = 0;  // twips
   std::optional<Rgb> backColor;
   /// Name of a picture drawn as the window's background, or empty.
   std::string backgroundPicture;
-  std::vector<ControlSpec> controls;
+  std::vector<ControlLayout> controls;
   /// Events the window handles, by handler name ("Command4_Click").
   std::vector<std::string> handlers;
 
-  const ControlSpec* control(std::string_view controlName) const {
+  const ControlLayout* control(std::string_view controlName) const {
     for (const auto& c : controls) {
       if (c.name == controlName) return &c;
     }
@@ -159,7 +159,7 @@ class IFormsToolkit {
    * keeps alive for as long as the window stays loaded, the way a collection
    * of loaded forms does.
    */
-  virtual std::shared_ptr<IForm> load(const FormSpec& spec,
+  virtual std::shared_ptr<IForm> load(const FormLayout& layout,
                                       std::shared_ptr<IFormEvents> events) = 0;
   /// Shows the window modally with no owner; returns when it has been hidden or unloaded.
   virtual void showModal(const std::shared_ptr<IForm>& form) = 0;

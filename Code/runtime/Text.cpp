@@ -296,6 +296,12 @@ void Collation::sort(std::vector<std::string>& texts) {
   texts = std::move(sorted);
 }
 
+std::optional<std::string> toSystemCodePage(std::string_view text) {
+  return std::string(text);
+}
+
+std::string fromSystemCodePage(std::string_view bytes) { return std::string(bytes); }
+
 std::string Collation::localeName() {
   return collationLocale();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,16 @@ size_t characterCount(std::string_view text);
  * than the prefix never matches. `upperPrefix` must already be upper case.
  */
 bool upperStartsWith(std::string_view text, std::string_view upperPrefix);
+
+/**
+ * The text in the system's 8-bit code page, the encoding of the
+ * configuration file's bytes: UTF-8 on Linux, the ANSI code page on Windows.
+ * Nothing when a character of the text has no place in that code page.
+ */
+std::optional<std::string> toSystemCodePage(std::string_view text);
+
+/// The UTF-8 text of bytes in the system's 8-bit code page.
+std::string fromSystemCodePage(std::string_view bytes);
 
 /**
  * The order of sorted lists: the user's locale's collation at secondary

@@ -9,7 +9,7 @@ namespace corvale {
 
 void Form::Load() {
   if (isLoaded()) return;
-  form_ = host::forms().load(spec(), shared_from_this());
+  form_ = host::forms().load(layout(), shared_from_this());
   Form_Load();
 }
 
@@ -38,7 +38,7 @@ void Form::fire(std::string_view handler) noexcept {
   auto self = weak_from_this().lock();
   if (!self) return;
   const std::string handlerName(handler);
-  Trap trap(handlerName, spec().name);
+  Trap trap(handlerName, layout().name);
   if (auto failure = trap.run([&] { dispatch(handlerName); })) trap.report(*failure);
 }
 

@@ -29,7 +29,7 @@ class Form : public host::IWindow,
   void fire(std::string_view handler) noexcept override;
 
   /// The window's control table.
-  virtual const host::FormSpec& spec() const = 0;
+  virtual const host::FormLayout& layout() const = 0;
 
  protected:
   Form() = default;

@@ -15,56 +15,56 @@ constexpr host::Rgb kWindowColour{171, 181, 193};
 constexpr host::Rgb kDarkRed{128, 0, 0};
 const host::Font kBoldFont{"MS Sans Serif", 8.25, true, false};
 
-host::FormSpec makeSpec() {
+host::FormLayout makeLayout() {
   using host::ControlKind;
-  host::FormSpec spec;
-  spec.name = kConfigModule;
-  spec.caption = "CorvaleStreetSearch - Configure";
-  spec.clientWidth = 6630;
-  spec.clientHeight = 3150;
-  spec.backColor = kWindowColour;
+  host::FormLayout layout;
+  layout.name = kConfigModule;
+  layout.caption = "CorvaleStreetSearch - Configure";
+  layout.clientWidth = 6630;
+  layout.clientHeight = 3150;
+  layout.backColor = kWindowColour;
 
-  host::ControlSpec frame = host::ControlSpec::make(
+  host::ControlLayout frame = host::ControlLayout::make(
       ControlKind::Frame, "Frame1", "Choose layer and field:", "", "", 120, 180, 6375, 2415);
   frame.backColor = kWindowColour;
   frame.foreColor = kDarkRed;
   frame.font = kBoldFont;
 
-  host::ControlSpec layerLabel = host::ControlSpec::make(
+  host::ControlLayout layerLabel = host::ControlLayout::make(
       ControlKind::Label, "Label1", "Street layer:", "", "Frame1", 180, 300, 1605, 270);
   layerLabel.font = kBoldFont;
   layerLabel.transparent = true;
 
-  host::ControlSpec layers = host::ControlSpec::make(ControlKind::ListBox, "List1", "", "",
+  host::ControlLayout layers = host::ControlLayout::make(ControlKind::ListBox, "List1", "", "",
                                                      "Frame1", 180, 600, 2235, 1620);
   layers.tabIndex = 0;
   layers.handPointer = true;
 
-  host::ControlSpec fieldLabel = host::ControlSpec::make(
+  host::ControlLayout fieldLabel = host::ControlLayout::make(
       ControlKind::Label, "Label2", "Street Name field:", "", "Frame1", 2580, 300, 2070, 240);
   fieldLabel.font = kBoldFont;
   fieldLabel.transparent = true;
 
-  host::ControlSpec fields = host::ControlSpec::make(ControlKind::ListBox, "List2", "", "",
+  host::ControlLayout fields = host::ControlLayout::make(ControlKind::ListBox, "List2", "", "",
                                                      "Frame1", 2580, 600, 3615, 1620);
   fields.tabIndex = 1;
   fields.handPointer = true;
 
-  host::ControlSpec cancel = host::ControlSpec::make(ControlKind::Button, "Command2", "Cancel", "",
+  host::ControlLayout cancel = host::ControlLayout::make(ControlKind::Button, "Command2", "Cancel", "",
                                                      "", 3720, 2700, 945, 345);
   cancel.tabIndex = 3;
   cancel.handPointer = true;
   cancel.picture = "cancel";
 
-  host::ControlSpec proceed = host::ControlSpec::make(ControlKind::Button, "Command1", "Continue",
+  host::ControlLayout proceed = host::ControlLayout::make(ControlKind::Button, "Command1", "Continue",
                                                       "", "", 4740, 2700, 1710, 345);
   proceed.tabIndex = 2;
   proceed.handPointer = true;
   proceed.picture = "continue";
 
-  spec.controls = {frame, layerLabel, layers, fieldLabel, fields, cancel, proceed};
-  spec.handlers = {"List1_Click", "Command1_Click", "Command2_Click"};
-  return spec;
+  layout.controls = {frame, layerLabel, layers, fieldLabel, fields, cancel, proceed};
+  layout.handlers = {"List1_Click", "Command1_Click", "Command2_Click"};
+  return layout;
 }
 
 /// Whether any entry of the list is selected, testing each from the first to the last.
@@ -85,9 +85,9 @@ std::shared_ptr<frmConfig> frmConfig::instance() {
   return shared;
 }
 
-const host::FormSpec& frmConfig::spec() const {
-  static const host::FormSpec spec = makeSpec();
-  return spec;
+const host::FormLayout& frmConfig::layout() const {
+  static const host::FormLayout layout = makeLayout();
+  return layout;
 }
 
 void frmConfig::dispatch(std::string_view handler) {

@@ -18,7 +18,7 @@ class frmConfig : public Form {
   /// The shared instance, created (not loaded) on first use.
   static std::shared_ptr<frmConfig> instance();
 
-  const host::FormSpec& spec() const override;
+  const host::FormLayout& layout() const override;
 
   void Form_Load() override;
   void List1_Click();

@@ -15,58 +15,58 @@ constexpr host::Rgb kLinkBlue{0, 0, 192};
 constexpr host::Rgb kDarkRed{128, 0, 0};
 const host::Font kLinkFont{"MS Sans Serif", 9.75, false, true};
 
-host::ControlSpec link(std::string name, std::string caption, std::string tooltip,
+host::ControlLayout link(std::string name, std::string caption, std::string tooltip,
                        std::string container, int32_t left, int32_t top, int32_t width,
                        int32_t height) {
-  host::ControlSpec spec =
-      host::ControlSpec::make(host::ControlKind::Label, std::move(name), std::move(caption),
+  host::ControlLayout layout =
+      host::ControlLayout::make(host::ControlKind::Label, std::move(name), std::move(caption),
                               std::move(tooltip), std::move(container), left, top, width, height);
-  spec.font = kLinkFont;
-  spec.foreColor = kLinkBlue;
-  spec.handPointer = true;
-  return spec;
+  layout.font = kLinkFont;
+  layout.foreColor = kLinkBlue;
+  layout.handPointer = true;
+  return layout;
 }
 
-host::FormSpec makeSpec() {
+host::FormLayout makeLayout() {
   using host::ControlKind;
-  host::FormSpec spec;
-  spec.name = kHelpModule;
-  spec.caption = "CorvaleStreetSearch - Help";
-  spec.clientWidth = 9645;
-  spec.clientHeight = 7740;
-  spec.backColor = kWhite;
-  spec.backgroundPicture = "helpbackground";
+  host::FormLayout layout;
+  layout.name = kHelpModule;
+  layout.caption = "CorvaleStreetSearch - Help";
+  layout.clientWidth = 9645;
+  layout.clientHeight = 7740;
+  layout.backColor = kWhite;
+  layout.backgroundPicture = "helpbackground";
 
-  host::ControlSpec strip =
-      host::ControlSpec::make(ControlKind::Frame, "Frame1", "", "", "", 1980, 720, 4995, 315);
+  host::ControlLayout strip =
+      host::ControlLayout::make(ControlKind::Frame, "Frame1", "", "", "", 1980, 720, 4995, 315);
   strip.backColor = kWhite;
   strip.borderless = true;
 
-  host::ControlSpec site =
+  host::ControlLayout site =
       link("Label2", maker::kWebSiteHost, "Visit us!", "Frame1", 0, 0, 2295, 255);
   site.backColor = kWhite;
-  host::ControlSpec mail =
+  host::ControlLayout mail =
       link("Label3", maker::kInfoEmail, "Email us!", "Frame1", 2280, 0, 2595, 255);
   mail.backColor = kWhite;
 
-  host::ControlSpec updates =
+  host::ControlLayout updates =
       link("Label4", "Check for Updates", "Get the latest version", "", 7440, 420, 2055, 255);
   updates.alignment = host::Alignment::Right;
   updates.transparent = true;
 
-  host::ControlSpec forum =
+  host::ControlLayout forum =
       link("Label6", "Product Forum", "Visit the CorvaleGIS Forum discussion for this tool", "",
            7860, 720, 1635, 255);
   forum.alignment = host::Alignment::Right;
   forum.transparent = true;
 
-  host::ControlSpec version =
-      host::ControlSpec::make(ControlKind::Label, "txtVersion", "", "", "", 8780, 1080, 675, 255);
+  host::ControlLayout version =
+      host::ControlLayout::make(ControlKind::Label, "txtVersion", "", "", "", 8780, 1080, 675, 255);
   version.foreColor = kBlack;
   version.alignment = host::Alignment::Right;
   version.transparent = true;
 
-  host::ControlSpec note = host::ControlSpec::make(
+  host::ControlLayout note = host::ControlLayout::make(
       ControlKind::Label, "Label5",
       "This tool can be customized - Just let us know what you would like it to do!", "", "", 3240,
       1200, 3315, 435);
@@ -75,9 +75,9 @@ host::FormSpec makeSpec() {
   note.backColor = kWhite;
   note.alignment = host::Alignment::Center;
 
-  spec.controls = {strip, site, mail, updates, forum, version, note};
-  spec.handlers = {"Label2_Click", "Label3_Click", "Label4_Click", "Label6_Click"};
-  return spec;
+  layout.controls = {strip, site, mail, updates, forum, version, note};
+  layout.handlers = {"Label2_Click", "Label3_Click", "Label4_Click", "Label6_Click"};
+  return layout;
 }
 
 }  // namespace
@@ -86,9 +86,9 @@ std::shared_ptr<frmHelp> frmHelp::create() {
   return std::shared_ptr<frmHelp>(new frmHelp());
 }
 
-const host::FormSpec& frmHelp::spec() const {
-  static const host::FormSpec spec = makeSpec();
-  return spec;
+const host::FormLayout& frmHelp::layout() const {
+  static const host::FormLayout layout = makeLayout();
+  return layout;
 }
 
 void frmHelp::dispatch(std::string_view handler) {

@@ -16,7 +16,7 @@ class frmHelp : public Form {
   /// The frame window holding this window, created, attached and captioned on first use.
   std::shared_ptr<host::IFrameWindow> Frame();
 
-  const host::FormSpec& spec() const override;
+  const host::FormLayout& layout() const override;
 
   void Form_Load() override;
   void Label2_Click();

@@ -30,44 +30,44 @@ const host::Font kHelpButtonFont{"MS Sans Serif", 9.75, false, false};
 constexpr double kZoomMargin = 0.2;
 constexpr const char* kSearchTip = "Enter text and click Go to search the list";
 
-host::FormSpec makeSpec() {
+host::FormLayout makeLayout() {
   using host::ControlKind;
-  host::FormSpec spec;
-  spec.name = kMainModule;
-  spec.caption = "CorvaleStreetSearch";
-  spec.clientWidth = 4965;
-  spec.clientHeight = 4620;
-  spec.backColor = kWindowColour;
+  host::FormLayout layout;
+  layout.name = kMainModule;
+  layout.caption = "CorvaleStreetSearch";
+  layout.clientWidth = 4965;
+  layout.clientHeight = 4620;
+  layout.backColor = kWindowColour;
 
-  host::ControlSpec frame = host::ControlSpec::make(ControlKind::Frame, "Frame1",
+  host::ControlLayout frame = host::ControlLayout::make(ControlKind::Frame, "Frame1",
                                                     "Street search:", "", "", 120, 120, 4695, 3495);
   frame.backColor = kWindowColour;
   frame.foreColor = kDarkRed;
   frame.font = kBoldFont;
 
-  host::ControlSpec searchLabel = host::ControlSpec::make(
+  host::ControlLayout searchLabel = host::ControlLayout::make(
       ControlKind::Label, "Label11", " Search:", "", "Frame1", 120, 300, 1170, 255);
   searchLabel.foreColor = kWhite;
   searchLabel.transparent = true;
 
-  host::ControlSpec searchBox = host::ControlSpec::make(ControlKind::TextBox, "Text1", "",
+  host::ControlLayout searchBox = host::ControlLayout::make(ControlKind::TextBox, "Text1", "",
                                                         kSearchTip, "Frame1", 180, 540, 3510, 360);
   searchBox.backColor = kSearchBoxColour;
   searchBox.tabIndex = 0;
 
-  host::ControlSpec go = host::ControlSpec::make(ControlKind::Button, "Command4", "Go", kSearchTip,
+  host::ControlLayout go = host::ControlLayout::make(ControlKind::Button, "Command4", "Go", kSearchTip,
                                                  "Frame1", 3720, 550, 615, 345);
   go.tabIndex = 1;
   go.handPointer = true;
   go.picture = "go";
 
-  host::ControlSpec nameLabel = host::ControlSpec::make(
+  host::ControlLayout nameLabel = host::ControlLayout::make(
       ControlKind::Label, "Label1", " Street Name:", "", "Frame1", 120, 1020, 1170, 255);
   nameLabel.foreColor = kWhite;
   nameLabel.transparent = true;
 
-  host::ControlSpec list =
-      host::ControlSpec::make(ControlKind::ListBox, "List1", "", "Click to zoom to a street",
+  host::ControlLayout list =
+      host::ControlLayout::make(ControlKind::ListBox, "List1", "", "Click to zoom to a street",
                               "Frame1", 180, 1260, 4350, 2010);
   list.foreColor = kBlue;
   list.font = kBoldFont;
@@ -75,31 +75,31 @@ host::FormSpec makeSpec() {
   list.tabIndex = 2;
   list.handPointer = true;
 
-  host::ControlSpec logo =
-      host::ControlSpec::make(ControlKind::Picture, "Image2", "CorvaleGIS",
+  host::ControlLayout logo =
+      host::ControlLayout::make(ControlKind::Picture, "Image2", "CorvaleGIS",
                               std::string("For more information, please visit ") +
                                   maker::kWebSiteHost + " or email " + maker::kInfoEmail,
                               "", 120, 3780, 1800, 750);
   logo.picture = "logo";
   logo.transparent = true;
 
-  host::ControlSpec help = host::ControlSpec::make(ControlKind::Button, "btnHelp2", "?", "Help", "",
+  host::ControlLayout help = host::ControlLayout::make(ControlKind::Button, "btnHelp2", "?", "Help", "",
                                                    4390, 3780, 435, 330);
   help.font = kHelpButtonFont;
   help.tabIndex = 3;
   help.handPointer = true;
   help.picture = "help";
 
-  host::ControlSpec configure = host::ControlSpec::make(ControlKind::Button, "Command1",
+  host::ControlLayout configure = host::ControlLayout::make(ControlKind::Button, "Command1",
                                                         "Configure", "", "", 3760, 4200, 1080, 315);
   configure.tabIndex = 4;
   configure.handPointer = true;
   configure.picture = "configure";
 
-  spec.controls = {frame, searchLabel, searchBox, go, nameLabel, list, logo, help, configure};
-  spec.handlers = {"Command4_Click", "List1_Click", "Command1_Click", "btnHelp2_Click",
+  layout.controls = {frame, searchLabel, searchBox, go, nameLabel, list, logo, help, configure};
+  layout.handlers = {"Command4_Click", "List1_Click", "Command1_Click", "btnHelp2_Click",
                    "Image2_Click"};
-  return spec;
+  return layout;
 }
 
 int32_t nearestEven(double value) {
@@ -128,9 +128,9 @@ std::shared_ptr<frmMain> frmMain::create() {
   return std::shared_ptr<frmMain>(new frmMain());
 }
 
-const host::FormSpec& frmMain::spec() const {
-  static const host::FormSpec spec = makeSpec();
-  return spec;
+const host::FormLayout& frmMain::layout() const {
+  static const host::FormLayout layout = makeLayout();
+  return layout;
 }
 
 void frmMain::dispatch(std::string_view handler) {

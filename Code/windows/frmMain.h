@@ -30,7 +30,7 @@ class frmMain : public Form {
   /// Unloads the window and lets its frame go, hidden.
   void Unload() override;
 
-  const host::FormSpec& spec() const override;
+  const host::FormLayout& layout() const override;
 
   // Event handlers.
   void Form_Load() override;

@@ -25,10 +25,10 @@ void ScriptedListBox::select(int32_t index) {
   if (index >= 0 && onClick_) onClick_();
 }
 
-ScriptedForm::ScriptedForm(ScriptedToolkit& toolkit, const host::FormSpec& spec,
+ScriptedForm::ScriptedForm(ScriptedToolkit& toolkit, const host::FormLayout& layout,
                            std::shared_ptr<host::IFormEvents> events)
-    : toolkit_(toolkit), spec_(spec), events_(events) {
-  for (const auto& control : spec_.controls) {
+    : toolkit_(toolkit), layout_(layout), events_(events) {
+  for (const auto& control : layout_.controls) {
     if (control.kind == host::ControlKind::ListBox) {
       const std::string handler = control.name + "_Click";
       lists_.emplace(control.name, std::make_unique<ScriptedListBox>(
@@ -41,7 +41,7 @@ ScriptedForm::ScriptedForm(ScriptedToolkit& toolkit, const host::FormSpec& spec,
 
 void ScriptedForm::fire(const std::string& handler) {
   if (!loaded_) return;
-  if (std::find(spec_.handlers.begin(), spec_.handlers.end(), handler) == spec_.handlers.end()) {
+  if (std::find(layout_.handlers.begin(), layout_.handlers.end(), handler) == layout_.handlers.end()) {
     return;
   }
   // The window may unload itself in its handler; keep it alive until the handler returns.
@@ -69,8 +69,8 @@ void ScriptedForm::setText(std::string_view control, const std::string& text) {
 }
 
 int32_t ScriptedForm::pictureHandle(std::string_view control) {
-  const auto* spec = spec_.control(control);
-  if (!spec || spec->kind != host::ControlKind::Picture) raise(err::kTypeMismatch);
+  const auto* layout = layout_.control(control);
+  if (!layout || layout->kind != host::ControlKind::Picture) raise(err::kTypeMismatch);
   auto [entry, added] = pictures_.emplace(std::string(control), 0);
   if (added) entry->second = toolkit_.nextPicture_++;
   return entry->second;
@@ -95,11 +95,11 @@ bool ScriptedForm::holds(std::string_view listName, const std::string& entry) {
   return std::find(entries.begin(), entries.end(), entry) != entries.end();
 }
 
-std::shared_ptr<host::IForm> ScriptedToolkit::load(const host::FormSpec& spec,
+std::shared_ptr<host::IForm> ScriptedToolkit::load(const host::FormLayout& layout,
                                                    std::shared_ptr<host::IFormEvents> events) {
-  auto form = std::make_shared<ScriptedForm>(*this, spec, events);
+  auto form = std::make_shared<ScriptedForm>(*this, layout, events);
   forms_.push_back({form, std::move(events)});
-  recorder_->record("window: " + spec.name + " loaded");
+  recorder_->record("window: " + layout.name + " loaded");
   return form;
 }
 

@@ -37,19 +37,19 @@ class ScriptedListBox : public host::IListBox {
 /// A window built by the scripted toolkit: control texts and lists in memory.
 class ScriptedForm : public host::IForm {
  public:
-  ScriptedForm(ScriptedToolkit& toolkit, const host::FormSpec& spec,
+  ScriptedForm(ScriptedToolkit& toolkit, const host::FormLayout& layout,
                std::shared_ptr<host::IFormEvents> events);
 
   host::IListBox& listBox(std::string_view name) override;
   std::string text(std::string_view control) override;
   void setText(std::string_view control, const std::string& text) override;
-  int32_t widthTwips() override { return spec_.clientWidth; }
-  int32_t heightTwips() override { return spec_.clientHeight; }
+  int32_t widthTwips() override { return layout_.clientWidth; }
+  int32_t heightTwips() override { return layout_.clientHeight; }
   int32_t pictureHandle(std::string_view control) override;
   bool isLoaded() override { return loaded_; }
 
-  const host::FormSpec& spec() const { return spec_; }
-  const std::string& name() const { return spec_.name; }
+  const host::FormLayout& layout() const { return layout_; }
+  const std::string& name() const { return layout_.name; }
   bool visible() const { return visible_; }
   ScriptedListBox& list(std::string_view name);
 
@@ -67,7 +67,7 @@ class ScriptedForm : public host::IForm {
   void fire(const std::string& handler);
 
   ScriptedToolkit& toolkit_;
-  host::FormSpec spec_;
+  host::FormLayout layout_;
   /// The toolkit holds the events object while the window is loaded.
   std::weak_ptr<host::IFormEvents> events_;
   std::map<std::string, std::string, std::less<>> texts_;
@@ -88,7 +88,7 @@ class ScriptedToolkit : public host::IFormsToolkit {
 
   explicit ScriptedToolkit(std::shared_ptr<Recorder> recorder) : recorder_(std::move(recorder)) {}
 
-  std::shared_ptr<host::IForm> load(const host::FormSpec& spec,
+  std::shared_ptr<host::IForm> load(const host::FormLayout& layout,
                                     std::shared_ptr<host::IFormEvents> events) override;
   void showModal(const std::shared_ptr<host::IForm>& form) override;
   void hide(const std::shared_ptr<host::IForm>& form) override;

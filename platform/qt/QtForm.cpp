@@ -62,9 +62,9 @@ std::string toString(WindowEvent event) {
   return "?";
 }
 
-QtForm::QtForm(QtToolkit& toolkit, const host::FormSpec& spec,
+QtForm::QtForm(QtToolkit& toolkit, const host::FormLayout& layout,
                const std::shared_ptr<host::IFormEvents>& events)
-    : toolkit_(&toolkit), spec_(spec), events_(events), guard_(std::make_unique<QObject>()) {}
+    : toolkit_(&toolkit), layout_(layout), events_(events), guard_(std::make_unique<QObject>()) {}
 
 QtForm::~QtForm() {
   quitModalLoops();
@@ -76,7 +76,7 @@ int QtForm::pixels(int32_t twips) const {
   return static_cast<int>(std::lround(twips / twipsPerPixel_));
 }
 
-QRect QtForm::pixelRect(const host::ControlSpec& control) const {
+QRect QtForm::pixelRect(const host::ControlLayout& control) const {
   return QRect(pixels(control.left), pixels(control.top), pixels(control.width),
                pixels(control.height));
 }
@@ -84,14 +84,14 @@ QRect QtForm::pixelRect(const host::ControlSpec& control) const {
 void QtForm::build() {
   twipsPerPixel_ = QtToolkit::twipsPerPixel();
   QPixmap background =
-      spec_.backgroundPicture.empty() ? QPixmap() : picturePixmap(spec_.backgroundPicture);
+      layout_.backgroundPicture.empty() ? QPixmap() : picturePixmap(layout_.backgroundPicture);
   window_ = new detail::FormWidget(std::move(background));
-  window_->setObjectName(QString::fromStdString(spec_.name));
-  window_->setWindowTitle(QString::fromStdString(spec_.caption));
-  window_->setFixedSize(pixels(spec_.clientWidth), pixels(spec_.clientHeight));
+  window_->setObjectName(QString::fromStdString(layout_.name));
+  window_->setWindowTitle(QString::fromStdString(layout_.caption));
+  window_->setFixedSize(pixels(layout_.clientWidth), pixels(layout_.clientHeight));
   QPalette palette = ownPalette(*window_);
-  if (spec_.backColor) {
-    palette.setColor(QPalette::Window, qtColor(*spec_.backColor));
+  if (layout_.backColor) {
+    palette.setColor(QPalette::Window, qtColor(*layout_.backColor));
     window_->setAutoFillBackground(true);
   }
   window_->setPalette(palette);
@@ -105,7 +105,7 @@ void QtForm::build() {
   };
 
   QString fontRules = fontRule(window_->objectName(), window_->font());
-  for (const auto& control : spec_.controls) {
+  for (const auto& control : layout_.controls) {
     QWidget* parent = window_;
     if (!control.container.empty()) {
       auto holder = controls_.find(control.container);
@@ -129,7 +129,7 @@ void QtForm::build() {
   applyTabOrder();
 }
 
-QWidget* QtForm::buildControl(const host::ControlSpec& control, QWidget* parent) {
+QWidget* QtForm::buildControl(const host::ControlLayout& control, QWidget* parent) {
   const QString caption = QString::fromStdString(control.caption);
   const std::string click = control.name + "_Click";
   switch (control.kind) {
@@ -186,7 +186,7 @@ QWidget* QtForm::buildControl(const host::ControlSpec& control, QWidget* parent)
   raise(err::kTypeMismatch);
 }
 
-void QtForm::applyLook(QWidget& widget, const host::ControlSpec& control) {
+void QtForm::applyLook(QWidget& widget, const host::ControlLayout& control) {
   widget.setFont(control.font ? qtFont(*control.font) : defaultFont());
   QPalette palette = ownPalette(widget);
   if (control.backColor) {
@@ -223,7 +223,7 @@ void QtForm::applyLook(QWidget& widget, const host::ControlSpec& control) {
 
 void QtForm::applyTabOrder() {
   std::vector<std::pair<int32_t, QWidget*>> order;
-  for (const auto& control : spec_.controls) {
+  for (const auto& control : layout_.controls) {
     if (control.tabIndex < 0) continue;
     auto found = controls_.find(control.name);
     if (found != controls_.end() && found->second)
@@ -235,8 +235,8 @@ void QtForm::applyTabOrder() {
     QWidget::setTabOrder(order[i - 1].second, order[i].second);
 }
 
-const host::ControlSpec& QtForm::controlSpec(std::string_view name) const {
-  const host::ControlSpec* control = spec_.control(name);
+const host::ControlLayout& QtForm::controlLayout(std::string_view name) const {
+  const host::ControlLayout* control = layout_.control(name);
   if (!control) raise(err::kTypeMismatch);
   return *control;
 }
@@ -262,8 +262,8 @@ QWidget* QtForm::control(std::string_view name) const {
 }
 
 std::string QtForm::text(std::string_view name) {
-  const host::ControlSpec& spec = controlSpec(name);
-  if (spec.kind == ControlKind::ListBox) return listBox(name).text();
+  const host::ControlLayout& layout = controlLayout(name);
+  if (layout.kind == ControlKind::ListBox) return listBox(name).text();
   QWidget* widget = control(name);
   if (!widget) raise(err::kObjectNotSet);
   QString text;
@@ -278,14 +278,14 @@ std::string QtForm::text(std::string_view name) {
   } else if (auto* picture = dynamic_cast<detail::PictureBox*>(widget)) {
     text = picture->caption();
   } else {
-    return spec.caption;
+    return layout.caption;
   }
   return text.toStdString();
 }
 
 void QtForm::setText(std::string_view name, const std::string& value) {
-  const host::ControlSpec& spec = controlSpec(name);
-  if (spec.kind == ControlKind::ListBox) raise(err::kTypeMismatch);
+  const host::ControlLayout& layout = controlLayout(name);
+  if (layout.kind == ControlKind::ListBox) raise(err::kTypeMismatch);
   QWidget* widget = control(name);
   if (!widget) raise(err::kObjectNotSet);
   const QString text = QString::fromStdString(value);
@@ -304,29 +304,29 @@ void QtForm::setText(std::string_view name, const std::string& value) {
 
 int32_t QtForm::widthTwips() {
   const int32_t perPixel = static_cast<int32_t>(std::lround(twipsPerPixel_));
-  if (!window_) return spec_.clientWidth;
+  if (!window_) return layout_.clientWidth;
   return window_->window()->frameGeometry().width() * perPixel;
 }
 
 int32_t QtForm::heightTwips() {
   const int32_t perPixel = static_cast<int32_t>(std::lround(twipsPerPixel_));
-  if (!window_) return spec_.clientHeight;
+  if (!window_) return layout_.clientHeight;
   return window_->window()->frameGeometry().height() * perPixel;
 }
 
 int32_t QtForm::pictureHandle(std::string_view name) {
-  const host::ControlSpec& spec = controlSpec(name);
-  if (spec.kind != ControlKind::Picture) raise(err::kTypeMismatch);
+  const host::ControlLayout& layout = controlLayout(name);
+  if (layout.kind != ControlKind::Picture) raise(err::kTypeMismatch);
   auto found = pictureHandles_.find(name);
   if (found != pictureHandles_.end()) return found->second;
   if (!toolkit_) raise(err::kObjectNotSet);
-  const int32_t handle = toolkit_->registerPicture(picturePixmap(spec.picture));
+  const int32_t handle = toolkit_->registerPicture(picturePixmap(layout.picture));
   pictureHandles_.emplace(std::string(name), handle);
   return handle;
 }
 
 bool QtForm::handles(std::string_view handler) const {
-  return std::find(spec_.handlers.begin(), spec_.handlers.end(), handler) != spec_.handlers.end();
+  return std::find(layout_.handlers.begin(), layout_.handlers.end(), handler) != layout_.handlers.end();
 }
 
 void QtForm::fire(const std::string& handler) {

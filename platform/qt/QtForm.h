@@ -53,7 +53,7 @@ std::string toString(WindowEvent event);
  */
 class QtForm : public host::IForm, public std::enable_shared_from_this<QtForm> {
  public:
-  QtForm(QtToolkit& toolkit, const host::FormSpec& spec,
+  QtForm(QtToolkit& toolkit, const host::FormLayout& layout,
          const std::shared_ptr<host::IFormEvents>& events);
   ~QtForm() override;
   QtForm(const QtForm&) = delete;
@@ -75,8 +75,8 @@ class QtForm : public host::IForm, public std::enable_shared_from_this<QtForm> {
   QWidget* control(std::string_view name) const;
   /// The list control of that name, or null.
   QtListBox* list(std::string_view name);
-  const host::FormSpec& spec() const { return spec_; }
-  const std::string& name() const { return spec_.name; }
+  const host::FormLayout& layout() const { return layout_; }
+  const std::string& name() const { return layout_.name; }
 
   /// Tells the toolkit's observer what happened to this window (frame windows use it too).
   void announce(WindowEvent event);
@@ -88,19 +88,19 @@ class QtForm : public host::IForm, public std::enable_shared_from_this<QtForm> {
   friend class QtToolkit;
 
   void build();
-  QWidget* buildControl(const host::ControlSpec& control, QWidget* parent);
-  void applyLook(QWidget& widget, const host::ControlSpec& control);
+  QWidget* buildControl(const host::ControlLayout& control, QWidget* parent);
+  void applyLook(QWidget& widget, const host::ControlLayout& control);
   void applyTabOrder();
-  QRect pixelRect(const host::ControlSpec& control) const;
+  QRect pixelRect(const host::ControlLayout& control) const;
   int pixels(int32_t twips) const;
   /// Ends every modal show of this window that is running.
   void quitModalLoops();
   /// Cuts the widgets' callbacks into this object and lets them go with deleteLater.
   void releaseWidgets();
-  const host::ControlSpec& controlSpec(std::string_view name) const;
+  const host::ControlLayout& controlLayout(std::string_view name) const;
 
   QtToolkit* toolkit_;
-  host::FormSpec spec_;
+  host::FormLayout layout_;
   std::weak_ptr<host::IFormEvents> events_;
   double twipsPerPixel_ = 15.0;
   QPointer<detail::FormWidget> window_;

@@ -62,9 +62,9 @@ double QtToolkit::twipsPerPixel() {
   return kTwipsPerInch / dpi;
 }
 
-std::shared_ptr<host::IForm> QtToolkit::load(const host::FormSpec& spec,
+std::shared_ptr<host::IForm> QtToolkit::load(const host::FormLayout& layout,
                                              std::shared_ptr<host::IFormEvents> events) {
-  auto form = std::make_shared<QtForm>(*this, spec, events);
+  auto form = std::make_shared<QtForm>(*this, layout, events);
   form->build();
   built_.erase(std::remove_if(built_.begin(), built_.end(),
                               [](const std::weak_ptr<QtForm>& weak) { return weak.expired(); }),

@@ -49,7 +49,7 @@ class QtToolkit : public host::IFormsToolkit {
   QtToolkit& operator=(const QtToolkit&) = delete;
 
   // host::IFormsToolkit
-  std::shared_ptr<host::IForm> load(const host::FormSpec& spec,
+  std::shared_ptr<host::IForm> load(const host::FormLayout& layout,
                                     std::shared_ptr<host::IFormEvents> events) override;
   /// Shows the window application-modal with no owner, centred on the primary screen, and
   /// runs a local event loop until the window is hidden or unloaded.

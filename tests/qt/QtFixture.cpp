@@ -91,10 +91,10 @@ QtFixture::~QtFixture() {
   std::filesystem::remove_all(temp, ignored);
 }
 
-std::shared_ptr<qt::QtForm> QtFixture::load(const host::FormSpec& spec,
+std::shared_ptr<qt::QtForm> QtFixture::load(const host::FormLayout& layout,
                                             std::shared_ptr<RecordingEvents> events) {
   if (!events) events = std::make_shared<RecordingEvents>();
-  auto form = std::dynamic_pointer_cast<qt::QtForm>(toolkit->load(spec, events));
+  auto form = std::dynamic_pointer_cast<qt::QtForm>(toolkit->load(layout, events));
   EXPECT_NE(form, nullptr);
   return form;
 }

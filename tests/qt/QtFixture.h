@@ -53,7 +53,7 @@ class QtFixture : public ::testing::Test {
   ~QtFixture() override;
 
   /// Builds the window from its table with `events` (a fresh recorder when none).
-  std::shared_ptr<qt::QtForm> load(const host::FormSpec& spec,
+  std::shared_ptr<qt::QtForm> load(const host::FormLayout& layout,
                                    std::shared_ptr<RecordingEvents> events = nullptr);
   /// The control's widget, cast; fails the test when missing.
   template <class W>

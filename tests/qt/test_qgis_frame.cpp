@@ -26,7 +26,7 @@ class CountingWindow : public host::IWindow {
       : toolkit_(toolkit), frame_(std::move(frame)) {}
   std::shared_ptr<host::IForm> hWnd() override {
     if (!form_) {
-      form_ = toolkit_.load(frmHelp::create()->spec(), std::make_shared<RecordingEvents>());
+      form_ = toolkit_.load(frmHelp::create()->layout(), std::make_shared<RecordingEvents>());
       ++loads;
       frame_->move(40, 30, 0, 0);
     }

@@ -44,7 +44,7 @@ std::vector<std::string> tabChain(QtForm& form, QWidget* first) {
   QWidget* at = first;
   do {
     const std::string name = at->objectName().toStdString();
-    if ((at->focusPolicy() & Qt::TabFocus) && form.spec().control(name)) names.push_back(name);
+    if ((at->focusPolicy() & Qt::TabFocus) && form.layout().control(name)) names.push_back(name);
     at = at->nextInFocusChain();
   } while (at && at != first);
   return names;
@@ -66,7 +66,7 @@ TEST(PointingHand, ItsHotSpotIsTheTopmostPixelOfTheFingertip) {
 
 class SearchWindowWidgets : public QtFixture {
  protected:
-  SearchWindowWidgets() : form(load(frmMain::create()->spec())) {}
+  SearchWindowWidgets() : form(load(frmMain::create()->layout())) {}
   std::shared_ptr<QtForm> form;
 };
 
@@ -188,7 +188,7 @@ TEST_F(SearchWindowWidgets, FontsStandInForMsSansSerifWithASansSerifFace) {
 TEST_F(SearchWindowWidgets, AnApplicationStyleSheetFontDoesNotOverrideTheControlsFonts) {
   // What QGIS sets when its user picks a font of their own.
   qApp->setStyleSheet("* { font: 14pt \"DejaVu Serif\"; } QGroupBox { font-weight: 600; }");
-  auto own = load(frmMain::create()->spec());
+  auto own = load(frmMain::create()->layout());
   own->widget()->show();
   settle();
   const QFont label = own->control("Label11")->font();
@@ -224,7 +224,7 @@ TEST_F(SearchWindowWidgets, TabOrderFollowsTheTabIndexes) {
 
 TEST_F(SearchWindowWidgets, ClickingTheLogoFiresItsHandler) {
   auto events = std::make_shared<RecordingEvents>();
-  auto own = load(frmMain::create()->spec(), events);
+  auto own = load(frmMain::create()->layout(), events);
   own->widget()->show();
   QTest::mouseClick(own->control("Image2"), Qt::LeftButton);
   QTest::mouseClick(own->control("Label1"), Qt::LeftButton);
@@ -233,7 +233,7 @@ TEST_F(SearchWindowWidgets, ClickingTheLogoFiresItsHandler) {
 
 TEST_F(SearchWindowWidgets, ButtonsFireTheirClickHandlers) {
   auto events = std::make_shared<RecordingEvents>();
-  auto own = load(frmMain::create()->spec(), events);
+  auto own = load(frmMain::create()->layout(), events);
   own->widget()->show();
   for (const char* name : {"Command4", "btnHelp2", "Command1"}) {
     QTest::mouseClick(own->control(name), Qt::LeftButton);
@@ -262,7 +262,7 @@ TEST_F(SearchWindowWidgets, AControlThatIsNotAListIsNoListBox) {
 
 class ConfigWindowWidgets : public QtFixture {
  protected:
-  ConfigWindowWidgets() : form(load(frmConfig::instance()->spec())) {}
+  ConfigWindowWidgets() : form(load(frmConfig::instance()->layout())) {}
   std::shared_ptr<QtForm> form;
 };
 
@@ -309,7 +309,7 @@ TEST_F(ConfigWindowWidgets, TabOrderIsLayersFieldsContinueCancel) {
 
 class HelpWindowWidgets : public QtFixture {
  protected:
-  HelpWindowWidgets() : form(load(frmHelp::create()->spec())) {}
+  HelpWindowWidgets() : form(load(frmHelp::create()->layout())) {}
   std::shared_ptr<QtForm> form;
 };
 
@@ -363,7 +363,7 @@ TEST_F(HelpWindowWidgets, TransparentLabelsFillNoBackground) {
 
 TEST_F(HelpWindowWidgets, TheLinksAreClickableAndTheNoteIsNot) {
   auto events = std::make_shared<RecordingEvents>();
-  auto own = load(frmHelp::create()->spec(), events);
+  auto own = load(frmHelp::create()->layout(), events);
   own->widget()->show();
   for (const char* name : {"Label2", "Label3", "Label4", "Label6", "Label5", "txtVersion"}) {
     QTest::mouseClick(own->control(name), Qt::LeftButton);

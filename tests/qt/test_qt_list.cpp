@@ -16,7 +16,7 @@ class StreetList : public QtFixture {
  protected:
   StreetList()
       : events(std::make_shared<RecordingEvents>()),
-        form(load(frmMain::create()->spec(), events)),
+        form(load(frmMain::create()->layout(), events)),
         list(form->listBox("List1")),
         view(qobject_cast<QListView*>(form->control("List1"))) {}
 

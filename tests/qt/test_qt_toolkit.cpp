@@ -91,7 +91,7 @@ TEST_F(Toolkit, ShellOpensAreRecordedAndObservedAndNotOpenedHeadless) {
 }
 
 TEST_F(Toolkit, APictureHandleStaysTheSameAndGivesTheToolbarPicture) {
-  auto resources = load(frmResources::instance()->spec());
+  auto resources = load(frmResources::instance()->layout());
   const int32_t handle = resources->pictureHandle("Picture1");
   EXPECT_NE(handle, 0);
   EXPECT_EQ(resources->pictureHandle("Picture1"), handle);
@@ -105,7 +105,7 @@ TEST_F(Toolkit, APictureHandleStaysTheSameAndGivesTheToolbarPicture) {
 }
 
 TEST_F(Toolkit, OnlyAPictureControlHasAPictureHandle) {
-  auto search = load(frmMain::create()->spec());
+  auto search = load(frmMain::create()->layout());
   EXPECT_THROW(search->pictureHandle("Command4"), Failure);
   EXPECT_NE(search->pictureHandle("Image2"), 0);
 }
@@ -113,7 +113,7 @@ TEST_F(Toolkit, OnlyAPictureControlHasAPictureHandle) {
 TEST_F(Toolkit, TheToolkitKeepsTheEventsAliveWhileTheWindowIsLoaded) {
   auto events = std::make_shared<RecordingEvents>();
   std::weak_ptr<RecordingEvents> watch = events;
-  auto form = load(frmMain::create()->spec(), std::move(events));
+  auto form = load(frmMain::create()->layout(), std::move(events));
   EXPECT_FALSE(watch.expired());
   toolkit->unload(form);
   EXPECT_TRUE(watch.expired());
@@ -121,7 +121,7 @@ TEST_F(Toolkit, TheToolkitKeepsTheEventsAliveWhileTheWindowIsLoaded) {
 }
 
 TEST_F(Toolkit, UnloadingLetsTheWidgetsGoAtTheNextEventLoop) {
-  auto form = load(frmMain::create()->spec());
+  auto form = load(frmMain::create()->layout());
   QPointer<QWidget> widget = form->widget();
   toolkit->unload(form);
   EXPECT_EQ(form->widget(), nullptr);
@@ -133,7 +133,7 @@ TEST_F(Toolkit, UnloadingLetsTheWidgetsGoAtTheNextEventLoop) {
 TEST_F(Toolkit, AWindowMayUnloadItselfInsideItsOwnHandler) {
   auto events = std::make_shared<RecordingEvents>();
   std::weak_ptr<RecordingEvents> watch = events;
-  auto form = load(frmMain::create()->spec(), events);
+  auto form = load(frmMain::create()->layout(), events);
   std::weak_ptr<qt::QtForm> weakForm = form;
   events->actions["Command1_Click"] = [&] { toolkit->unload(weakForm.lock()); };
   events.reset();
@@ -166,7 +166,7 @@ TEST_F(Toolkit, WidgetsLetGoInsideAModalLoopLiveUntilTheOutermostLoopEnds) {
 /// The configuration window shown modally; `whileShown` runs once the modal loop runs.
 class ModalShow : public QtFixture {
  protected:
-  ModalShow() : events(std::make_shared<RecordingEvents>()), form(load(frmConfig::instance()->spec(), events)) {}
+  ModalShow() : events(std::make_shared<RecordingEvents>()), form(load(frmConfig::instance()->layout(), events)) {}
   void showModalWhile(std::function<void()> whileShown) {
     QTimer::singleShot(0, std::move(whileShown));
     toolkit->showModal(form);

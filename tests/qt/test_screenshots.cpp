@@ -15,7 +15,7 @@ const std::filesystem::path kFolder = CORVALE_SCREENSHOT_DIR;
 class Screenshots : public QtFixture {};
 
 TEST_F(Screenshots, TheSearchWindowWithStreetNamesAndASelection) {
-  auto form = load(frmMain::create()->spec());
+  auto form = load(frmMain::create()->layout());
   host::IListBox& list = form->listBox("List1");
   for (const char* name : {"Main Street", "Elm Street", "main street", "O'Brien Road",
                            " Quay Lane", "Ålesund Allé", "Market Square", "Birch Avenue",
@@ -28,7 +28,7 @@ TEST_F(Screenshots, TheSearchWindowWithStreetNamesAndASelection) {
 }
 
 TEST_F(Screenshots, TheConfigurationWindowWithALayerChosen) {
-  auto form = load(frmConfig::instance()->spec());
+  auto form = load(frmConfig::instance()->layout());
   for (const char* name : {"Streets", "Hydrants", "Mains"}) form->listBox("List1").append(name);
   for (const char* name : {"OBJECTID", "FULLNAME", "LANES", "LENGTH", "BUILT", "Shape"}) {
     form->listBox("List2").append(name);
@@ -38,7 +38,7 @@ TEST_F(Screenshots, TheConfigurationWindowWithALayerChosen) {
 }
 
 TEST_F(Screenshots, TheHelpWindowWithItsVersion) {
-  auto form = load(frmHelp::create()->spec());
+  auto form = load(frmHelp::create()->layout());
   form->setText("txtVersion", "v2.15");
   EXPECT_TRUE(saveScreenshot(*form->widget(), kFolder / "frmHelp.png"));
 }
