@@ -1,10 +1,13 @@
 #include "files/ConfigFile.h"
 
 #include <limits>
+#include <optional>
+#include <string_view>
 
 #include "errors/ErrorHandling.h"
 #include "host/Services.h"
 #include "runtime/FileChannel.h"
+#include "runtime/Text.h"
 #include "state/ProductState.h"
 
 namespace corvale::ConfigFile {
@@ -34,6 +37,54 @@ class PendingFile {
   bool committed_ = false;
 };
 
+/**
+ * Writes one name so that the reading rules give it back byte for byte: quoted,
+ * as the file has always held names, or bare when it holds a double quote,
+ * which no quoted field can carry. A name that neither form carries, or that
+ * the system's code page cannot hold, is refused (failure 5) before the
+ * caller writes anything.
+ */
+class NameField {
+ public:
+  NameField(std::string_view what, const std::string& name) {
+    std::optional<std::string> bytes = toSystemCodePage(name);
+    if (!bytes) {
+      raise(err::kInvalidProcedureCall,
+            "The " + std::string(what) + " \"" + name +
+                "\" holds characters that the system's code page cannot store in the "
+                "configuration file. Please rename it.");
+    }
+    bytes_ = std::move(*bytes);
+    bare_ = bytes_.find('"') != std::string::npos;
+    if (bare_ && !readsBackBare(bytes_)) {
+      raise(err::kInvalidProcedureCall,
+            "The " + std::string(what) + " \"" + name +
+                "\" cannot be stored in the configuration file: a name that holds a double "
+                "quote must not also hold a comma or a line break, nor begin with a blank "
+                "or a double quote. Please rename it.");
+    }
+  }
+
+  void writeTo(FileChannel& channel) const {
+    if (bare_) {
+      channel.writeBareField(bytes_);
+    } else {
+      channel.writeField(bytes_);
+    }
+  }
+
+ private:
+  static bool readsBackBare(std::string_view text) {
+    if (text.empty()) return false;
+    const char first = text.front();
+    if (first == ' ' || first == '\t' || first == '"') return false;
+    return text.find_first_of(",\r\n") == std::string_view::npos;
+  }
+
+  std::string bytes_;
+  bool bare_ = false;
+};
+
 }  // namespace
 
 std::string pendingPath(const std::string& path) { return path + ".new"; }
@@ -53,6 +104,8 @@ int32_t CountFields() {
 }
 
 void WriteConfiguration(const std::string& layerName, const std::string& fieldName) {
+  const NameField layerField("layer name", layerName);
+  const NameField fieldField("field name", fieldName);
   const std::string target = state().ConfigFilePath;
   const std::string pending = pendingPath(target);
   FileChannel& channel = fileChannel();
@@ -62,8 +115,8 @@ void WriteConfiguration(const std::string& layerName, const std::string& fieldNa
   // failure from here on goes to the caller: none is reported and passed over.
   PendingFile guard(pending);
   channel.openOutput(pending);
-  channel.writeField(layerName);
-  channel.writeField(fieldName);
+  layerField.writeTo(channel);
+  fieldField.writeTo(channel);
   channel.commitAndClose();
   host::fileSystem().replaceFile(pending, target);
   guard.commit();
@@ -79,8 +132,8 @@ void ReadConfiguration() {
   channel.close();
   channel.openInput(state().ConfigFilePath);
   ProductState& s = state();
-  s.StreetLayerName = channel.readField();
-  s.StreetFieldName = channel.readField();
+  s.StreetLayerName = fromSystemCodePage(channel.readField());
+  s.StreetFieldName = fromSystemCodePage(channel.readField());
 }
 
 }  // namespace corvale::ConfigFile

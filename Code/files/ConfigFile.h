@@ -22,7 +22,13 @@ int32_t CountFields();
  * StreetLayerName and StreetFieldName. The new content is written to a
  * temporary file beside it, synced, and renamed over the old one: on any
  * failure the old file stays as it was, byte for byte, and the names keep
- * their values.
+ * their values. A read-only file is not replaced (70).
+ *
+ * Each name is written so that it reads back exactly: quoted, or bare when
+ * it holds a double quote. A name that cannot come back exactly (a double
+ * quote beside a comma, a line break or a leading blank, or a character
+ * outside the system's code page) is refused with failure 5 and a
+ * description that names it, before anything is written.
  */
 void WriteConfiguration(const std::string& layerName, const std::string& fieldName);
 

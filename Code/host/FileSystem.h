@@ -54,7 +54,8 @@ class IFileSystem {
   /// Opens for writing from the start, creating or emptying the file.
   virtual std::unique_ptr<IOutputStream> openOutput(std::string_view path) = 0;
   /// Puts the file `from` in the place of `to` in one step: `to` is either
-  /// its old self or `from`, never absent. Both lie in the same folder.
+  /// its old self or `from`, never absent. Both lie in the same folder. A
+  /// read-only `to` is refused (70) and stays as it was, as deleteFile refuses it.
   virtual void replaceFile(std::string_view from, std::string_view to) = 0;
 };
 

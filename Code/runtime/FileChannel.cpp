@@ -131,6 +131,15 @@ void FileChannel::writeField(std::string_view text) {
   output_->write(line);
 }
 
+void FileChannel::writeBareField(std::string_view text) {
+  if (!output_) raise(err::kBadFileNameOrNumber);
+  std::string line;
+  line.reserve(text.size() + 2);
+  line += text;
+  line += "\r\n";
+  output_->write(line);
+}
+
 void FileChannel::commitAndClose() {
   if (!output_) raise(err::kBadFileNameOrNumber);
   auto stream = std::move(output_);

@@ -45,6 +45,10 @@ class FileChannel {
   void skipField();
 
   void writeField(std::string_view text);
+  /// Writes the text bare, without quotes, and CR LF: it reads back whole
+  /// only when it holds no comma or line end and starts with no blank, tab
+  /// or double quote.
+  void writeBareField(std::string_view text);
   /// Writes out and syncs what was written, then closes the channel; throws
   /// when any of it fails (the channel is closed either way).
   void commitAndClose();

@@ -178,8 +178,9 @@ void PosixFileSystem::replaceFile(std::string_view from, std::string_view to) {
   const auto source = native(from);
   const auto target = native(to);
   struct stat info {};
-  if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    raise(err::kPathFileAccessError);
+  if (::stat(target.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) raise(err::kPathFileAccessError);
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) raise(err::kPermissionDenied);
   }
   if (::rename(source.c_str(), target.c_str()) != 0) raiseErrno(errno, target);
   // The rename itself reaches the disk with its folder.

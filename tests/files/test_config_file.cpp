@@ -89,12 +89,60 @@ TEST_F(ConfigFileTest, AwkwardNamesReadBackUnchanged) {
   }
 }
 
-TEST_F(ConfigFileTest, ANameHoldingADoubleQuoteDoesNotReadBackWhole) {
+TEST_F(ConfigFileTest, NamesHoldingDoubleQuotesAreWrittenBareAndReadBackWhole) {
   prepareConfigFile("");
-  ConfigFile::WriteConfiguration("Main \"A\" Streets", "NAME");
-  EXPECT_EQ(ConfigFile::CountFields(), 2);
-  ConfigFile::ReadConfiguration();
-  expectNames("Main ", "NAME");
+  ConfigFile::WriteConfiguration("Streets \"2024\"", "NAME");
+  EXPECT_EQ(readBytes(configFile()), "Streets \"2024\"\r\n\"NAME\"\r\n");
+
+  const std::vector<std::pair<std::string, std::string>> pairs{
+      {"Streets \"2024\"", "the \"name\""}, {"a\"", "x\"\"y "}, {"Straße \"Nord\"\t", "N\""}};
+  for (const auto& [layer, field] : pairs) {
+    SCOPED_TRACE(layer);
+    ConfigFile::WriteConfiguration(layer, field);
+    setNames("", "");
+    EXPECT_EQ(ConfigFile::CountFields(), 2);
+    ConfigFile::ReadConfiguration();
+    expectNames(layer, field);
+  }
+}
+
+TEST_F(ConfigFileTest, ANameThatCannotReadBackIsRefusedBeforeAnythingIsWritten) {
+  // A double quote beside what ends or skips a bare field: no form of the file carries it.
+  const std::vector<std::pair<std::string, std::string>> pairs{
+      {"\"Streets\"", "NAME"}, {" a\"b", "NAME"},   {"Streets", "a\",b"},
+      {"Streets", "a\"\r\nb"},  {"Streets", "\ta\""}, {"x\"\n", "NAME"}};
+  for (const auto& [layer, field] : pairs) {
+    SCOPED_TRACE(layer + " / " + field);
+    prepareConfigFile(kOldContent);
+    setNames("Old layer", "OLD_NAME");
+    std::string description;
+    try {
+      ConfigFile::WriteConfiguration(layer, field);
+      ADD_FAILURE() << "written";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.number, err::kInvalidProcedureCall);
+      description = failure.description;
+    }
+    EXPECT_NE(description.find(layer.find('"') != std::string::npos ? layer : field),
+              std::string::npos)
+        << description;
+    EXPECT_FALSE(fileChannel().isOpen());
+    EXPECT_EQ(readBytes(configFile()), kOldContent);
+    EXPECT_FALSE(std::filesystem::exists(pendingFile()));
+    expectNames("Old layer", "OLD_NAME");
+  }
+}
+
+TEST_F(ConfigFileTest, AReadOnlyFileIsNotReplaced) {
+  prepareConfigFile(kOldContent);
+  ASSERT_EQ(::chmod(configFile().c_str(), 0444), 0);
+  setNames("Old layer", "OLD_NAME");
+  EXPECT_EQ(failureOf([] { ConfigFile::WriteConfiguration("Streets", "NAME"); }),
+            err::kPermissionDenied);
+  EXPECT_EQ(readBytes(configFile()), kOldContent);
+  EXPECT_FALSE(std::filesystem::exists(pendingFile()));
+  expectNames("Old layer", "OLD_NAME");
+  ::chmod(configFile().c_str(), 0644);
 }
 
 TEST_F(ConfigFileTest, CountingFindsHowManyFieldsTheFileHolds) {
