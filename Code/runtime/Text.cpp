@@ -1,95 +1,83 @@
 #include "runtime/Text.h"
 
-#include <unicode/uchar.h>
-#include <unicode/ucol.h>
-#include <unicode/uloc.h>
-#include <unicode/ustring.h>
-#include <unicode/utf8.h>
-
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <future>
-#include <memory>
 #include <string_view>
 
 #include "runtime/Failure.h"
+#include "runtime/TextRules.h"
 
 namespace corvale {
 
 namespace {
 
-/// One step through UTF-8: the code point at `i` (or -1 for an invalid byte),
-/// advancing `i` past it.
-UChar32 nextCodePoint(std::string_view text, int32_t& i) {
-  UChar32 c;
-  U8_NEXT(reinterpret_cast<const uint8_t*>(text.data()), i, static_cast<int32_t>(text.size()), c);
+/// A step that found no character: the bytes of an ill-formed sequence.
+constexpr char32_t kInvalid = 0xFFFFFFFF;
+
+/**
+ * One step through UTF-8: the code point at `i`, advancing `i` past it. An
+ * ill-formed sequence gives kInvalid and is passed over by its longest
+ * beginning that some well-formed sequence shares (at least one byte), the
+ * way the Unicode standard recommends counting replacement characters.
+ */
+char32_t nextCodePoint(std::string_view text, size_t& i) {
+  const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
+  const uint8_t lead = byte(i++);
+  if (lead < 0x80) return lead;
+  size_t trail;
+  char32_t c;
+  uint8_t low = 0x80, high = 0xBF;  // the range of the first trail byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    trail = 1;
+    c = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    trail = 2;
+    c = lead & 0x0Fu;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    trail = 3;
+    c = lead & 0x07u;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+  } else {
+    return kInvalid;
+  }
+  for (size_t k = 0; k < trail; ++k) {
+    if (i >= text.size()) return kInvalid;
+    const uint8_t b = byte(i);
+    if (b < low || b > high) return kInvalid;
+    c = (c << 6) | (b & 0x3Fu);
+    ++i;
+    low = 0x80;
+    high = 0xBF;
+  }
   return c;
 }
 
-void appendCodePoint(std::string& out, UChar32 c) {
-  char buffer[U8_MAX_LENGTH];
-  int32_t length = 0;
-  U8_APPEND_UNSAFE(reinterpret_cast<uint8_t*>(buffer), length, c);
-  out.append(buffer, static_cast<size_t>(length));
-}
-
-std::u16string toUtf16(std::string_view text) {
-  std::u16string out(text.size(), u'\0');
-  int32_t length = 0;
-  UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                       &length, text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
-                       &status);
-  if (U_FAILURE(status)) return {};
-  out.resize(static_cast<size_t>(length));
-  return out;
-}
-
-struct CollatorDeleter {
-  void operator()(UCollator* c) const { ucol_close(c); }
-};
-
-std::string collationLocale() {
-  std::string locale = uloc_getDefault();
-  std::string lower = locale;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-  if (lower.empty() || lower == "c" || lower.rfind("en_us_posix", 0) == 0 ||
-      lower.rfind("c_", 0) == 0 || lower.rfind("posix", 0) == 0) {
-    return "root";
+void appendCodePoint(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
-  return locale;
 }
 
-UCollator* collator() {
-  thread_local std::unique_ptr<UCollator, CollatorDeleter> instance = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    const std::string locale = collationLocale();
-    UCollator* c = ucol_open(locale == "root" ? "" : locale.c_str(), &status);
-    if (U_FAILURE(status) || c == nullptr) {
-      status = U_ZERO_ERROR;
-      c = ucol_open("", &status);
-    }
-    if (c == nullptr) raise(err::kInternalError, "The text collation is not available");
-    ucol_setStrength(c, UCOL_SECONDARY);
-    return std::unique_ptr<UCollator, CollatorDeleter>(c);
-  }();
-  return instance.get();
-}
-
-std::string sortKeyOf(const std::u16string& text) {
-  std::string key(text.size() * 2 + 16, '\0');
-  for (;;) {
-    const int32_t needed = ucol_getSortKey(
-        collator(), reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-        reinterpret_cast<uint8_t*>(key.data()), static_cast<int32_t>(key.size()));
-    if (needed <= static_cast<int32_t>(key.size())) {
-      // The length includes the terminating zero byte, which is dropped.
-      key.resize(needed > 0 ? static_cast<size_t>(needed) - 1 : 0);
-      return key;
-    }
-    key.resize(static_cast<size_t>(needed));
-  }
+char32_t upperOf(char32_t c) {
+  if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 32 : c;
+  return textrules::upperCaseOf(c);
 }
 
 }  // namespace
@@ -99,39 +87,30 @@ bool isBlank(std::string_view text) {
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-  int32_t i = 0, j = 0;
-  const auto na = static_cast<int32_t>(a.size()), nb = static_cast<int32_t>(b.size());
-  while (i < na && j < nb) {
-    const int32_t si = i, sj = j;
-    const UChar32 ca = nextCodePoint(a, i), cb = nextCodePoint(b, j);
-    if (ca < 0 || cb < 0) {
-      if (a.substr(static_cast<size_t>(si), static_cast<size_t>(i - si)) !=
-          b.substr(static_cast<size_t>(sj), static_cast<size_t>(j - sj))) {
-        return false;
-      }
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const size_t si = i, sj = j;
+    const char32_t ca = nextCodePoint(a, i), cb = nextCodePoint(b, j);
+    if (ca == kInvalid || cb == kInvalid) {
+      if (a.substr(si, i - si) != b.substr(sj, j - sj)) return false;
       continue;
     }
-    if (ca != cb && u_foldCase(ca, U_FOLD_CASE_DEFAULT) != u_foldCase(cb, U_FOLD_CASE_DEFAULT)) {
-      return false;
-    }
+    if (ca != cb && textrules::caseClassOf(ca) != textrules::caseClassOf(cb)) return false;
   }
-  return i == na && j == nb;
+  return i == a.size() && j == b.size();
 }
 
 std::string upperCase(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  int32_t i = 0;
-  const auto n = static_cast<int32_t>(text.size());
-  while (i < n) {
-    const int32_t start = i;
-    const UChar32 c = nextCodePoint(text, i);
-    if (c < 0) {
-      out.append(text.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
-    } else if (c < 0x80) {
-      out += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t start = i;
+    const char32_t c = nextCodePoint(text, i);
+    if (c == kInvalid) {
+      out.append(text.substr(start, i - start));
     } else {
-      appendCodePoint(out, u_toupper(c));
+      appendCodePoint(out, upperOf(c));
     }
   }
   return out;
@@ -139,9 +118,8 @@ std::string upperCase(std::string_view text) {
 
 size_t characterCount(std::string_view text) {
   size_t count = 0;
-  int32_t i = 0;
-  const auto n = static_cast<int32_t>(text.size());
-  while (i < n) {
+  size_t i = 0;
+  while (i < text.size()) {
     nextCodePoint(text, i);
     ++count;
   }
@@ -149,36 +127,42 @@ size_t characterCount(std::string_view text) {
 }
 
 bool upperStartsWith(std::string_view text, std::string_view upperPrefix) {
-  int32_t i = 0, j = 0;
-  const auto nt = static_cast<int32_t>(text.size()), np = static_cast<int32_t>(upperPrefix.size());
-  while (j < np) {
-    if (i >= nt) return false;
-    const int32_t si = i, sj = j;
-    const UChar32 ct = nextCodePoint(text, i), cp = nextCodePoint(upperPrefix, j);
-    if (ct < 0 || cp < 0) {
-      if (text.substr(static_cast<size_t>(si), static_cast<size_t>(i - si)) !=
-          upperPrefix.substr(static_cast<size_t>(sj), static_cast<size_t>(j - sj))) {
-        return false;
-      }
+  size_t i = 0, j = 0;
+  while (j < upperPrefix.size()) {
+    if (i >= text.size()) return false;
+    const size_t si = i, sj = j;
+    const char32_t ct = nextCodePoint(text, i), cp = nextCodePoint(upperPrefix, j);
+    if (ct == kInvalid || cp == kInvalid) {
+      if (text.substr(si, i - si) != upperPrefix.substr(sj, j - sj)) return false;
       continue;
     }
-    const UChar32 upper = ct < 0x80 ? (ct >= 'a' && ct <= 'z' ? ct - 32 : ct) : u_toupper(ct);
-    if (upper != cp) return false;
+    if (upperOf(ct) != cp) return false;
   }
   return true;
 }
 
 int Collation::compare(std::string_view a, std::string_view b) {
-  UErrorCode status = U_ZERO_ERROR;
-  const UCollationResult r = ucol_strcollUTF8(collator(), a.data(), static_cast<int32_t>(a.size()),
-                                              b.data(), static_cast<int32_t>(b.size()), &status);
-  if (U_SUCCESS(status) && r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
+  const int r = textrules::collate(a, b);
+  if (r != 0) return r < 0 ? -1 : 1;
   const int bytes = a.compare(b);
   return bytes < 0 ? -1 : (bytes > 0 ? 1 : 0);
 }
 
+namespace {
+
+/// Appends the text's sort key to `key`; failure 51 when the platform has no collation.
+void appendSortKey(std::string_view text, std::string& key) {
+  if (!textrules::appendSortKey(text, key)) {
+    raise(err::kInternalError, "The text collation is not available");
+  }
+}
+
+}  // namespace
+
 std::string Collation::sortKey(std::string_view text) {
-  return sortKeyOf(toUtf16(text));
+  std::string key;
+  appendSortKey(text, key);
+  return key;
 }
 
 namespace {
@@ -197,34 +181,13 @@ struct SortEntry {
 
 /// The sort keys of texts[begin, end), kept one after another in `bytes`.
 std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t begin, size_t end,
-                                   std::vector<uint8_t>& bytes) {
+                                   std::string& bytes) {
   std::vector<SortEntry> entries(end - begin);
   std::vector<size_t> offsets(end - begin);
-  std::u16string utf16;
   bytes.clear();
   for (size_t i = begin; i < end; ++i) {
-    const std::string& text = texts[i];
-    utf16.resize(text.size());
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(utf16.data()), static_cast<int32_t>(utf16.size()),
-                         &length, text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
-                         &status);
-    if (U_FAILURE(status)) length = 0;
     const size_t offset = bytes.size();
-    size_t room = static_cast<size_t>(length) * 3 + 16;
-    for (;;) {
-      bytes.resize(offset + room);
-      const int32_t needed =
-          ucol_getSortKey(collator(), reinterpret_cast<const UChar*>(utf16.data()), length,
-                          bytes.data() + offset, static_cast<int32_t>(room));
-      if (needed <= static_cast<int32_t>(room)) {
-        // The length includes the terminating zero byte, which is dropped.
-        bytes.resize(offset + (needed > 0 ? static_cast<size_t>(needed) - 1 : 0));
-        break;
-      }
-      room = static_cast<size_t>(needed);
-    }
+    appendSortKey(texts[i], bytes);
     offsets[i - begin] = offset;
     entries[i - begin].keySize = bytes.size() - offset;
     entries[i - begin].position = i;
@@ -232,7 +195,7 @@ std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t
   // Pointers only once the buffer has stopped growing.
   for (size_t k = 0; k < entries.size(); ++k) {
     SortEntry& entry = entries[k];
-    entry.key = bytes.data() + offsets[k];
+    entry.key = reinterpret_cast<const uint8_t*>(bytes.data()) + offsets[k];
     for (size_t b = 0; b < 8; ++b) {
       entry.prefix = (entry.prefix << 8) | (b < entry.keySize ? entry.key[b] : 0u);
     }
@@ -261,7 +224,7 @@ constexpr size_t kParallelSort = 20000;
 std::vector<size_t> Collation::order(const std::vector<std::string>& texts) {
   const size_t n = texts.size();
   const SortEntryLess less{&texts};
-  std::vector<uint8_t> lowerKeys, upperKeys;
+  std::string lowerKeys, upperKeys;
   std::vector<SortEntry> sorted;
   if (n < kParallelSort) {
     sorted = sortEntries(texts, 0, n, lowerKeys);
@@ -297,13 +260,11 @@ void Collation::sort(std::vector<std::string>& texts) {
 }
 
 std::optional<std::string> toSystemCodePage(std::string_view text) {
-  return std::string(text);
+  return textrules::toCodePage(text);
 }
 
-std::string fromSystemCodePage(std::string_view bytes) { return std::string(bytes); }
+std::string fromSystemCodePage(std::string_view bytes) { return textrules::fromCodePage(bytes); }
 
-std::string Collation::localeName() {
-  return collationLocale();
-}
+std::string Collation::localeName() { return textrules::collationLocaleName(); }
 
 }  // namespace corvale

@@ -10,6 +10,11 @@ CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmoc
 QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-dev gdal-bin
   libsqlite3-dev libpq-dev xvfb xauth python3 postgresql-15 postgresql-15-postgis-3)
 
+# Packages of the Windows build (MinGW-w64) and of its tests under Wine.
+WINDOWS_BUILD_PACKAGES=(cmake ninja-build ccache g++-mingw-w64-i686 mingw-w64-tools libgtest-dev
+  libgmock-dev)
+WINDOWS_TEST_PACKAGES=(wine wine32:i386 fonts-wine xvfb xauth)
+
 log() { printf '== %s\n' "$*" >&2; }
 
 # Installs the Debian packages among the arguments that are not installed yet.
@@ -49,4 +54,14 @@ with_display() {
   else
     xvfb-run -a -s "-screen 0 1600x1000x24" "$@"
   fi
+}
+
+# Lets apt install 32-bit packages (Wine's 32-bit loader) when it does not yet.
+ensure_i386_architecture() {
+  dpkg --print-foreign-architectures | grep -qx i386 && return 0
+  log "adding the i386 architecture"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" dpkg --add-architecture i386
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
 }
