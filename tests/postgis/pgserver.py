@@ -155,6 +155,18 @@ class PgServer:
              "-overwrite"], check=True, stdout=subprocess.DEVNULL)
         self.psql("VACUUM ANALYZE %s" % table)
 
+    def add_password_user(self, name, password):
+        """A login role that must give its password (SCRAM) over TCP, with
+        read access to the database's tables; other users keep trust."""
+        self.psql("CREATE ROLE %s LOGIN PASSWORD '%s'" % (name, password.replace("'", "''")))
+        self.psql("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %s" % name)
+        hba = os.path.join(self.folder, "data", "pg_hba.conf")
+        with open(hba) as f:
+            rules = f.read()
+        with open(hba, "w") as f:
+            f.write("host all %s 127.0.0.1/32 scram-sha-256\n" % name + rules)
+        self.psql("SELECT pg_reload_conf()")
+
     def server_log(self):
         path = os.path.join(self.folder or "", "server.log")
         if os.path.exists(path):

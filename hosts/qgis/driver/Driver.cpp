@@ -32,6 +32,12 @@ namespace {
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
+/// A data source as the transcript may show it: without its password, the way
+/// QGIS shows a layer's public source.
+std::string publicSource(const QString& source) {
+  return QgsDataSourceUri::removePassword(source).toStdString();
+}
+
 /// The layer's name: the layer name of a data source that names one, else the file's base name.
 QString layerName(const QString& uri) {
   const int at = uri.indexOf(QStringLiteral("layername="));
@@ -78,8 +84,10 @@ bool Driver::open() {
         for (const QgsErrorMessage& message : layer->error().messageList()) {
           reasons << message.message();
         }
-        fail("cannot read the PostGIS layer " + uri +
-             (reasons.isEmpty() ? std::string() : ": " + reasons.join("; ").toStdString()));
+        fail("cannot read the PostGIS layer " + publicSource(source) +
+             (reasons.isEmpty()
+                  ? std::string()
+                  : ": " + QgsDataSourceUri::removePassword(reasons.join("; ")).toStdString()));
         return false;
       }
       project->addMapLayer(layer.release());
@@ -95,7 +103,7 @@ bool Driver::open() {
       project->addMapLayer(raster.release());
       continue;
     }
-    fail("cannot read the layer " + uri);
+    fail("cannot read the layer " + publicSource(source));
     return false;
   }
 
