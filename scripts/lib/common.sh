@@ -10,10 +10,10 @@ CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmoc
 QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-dev gdal-bin
   libsqlite3-dev libpq-dev xvfb xauth python3 postgresql-15 postgresql-15-postgis-3)
 
-# Packages of the Windows build (MinGW-w64) and of its tests under Wine.
-WINDOWS_BUILD_PACKAGES=(cmake ninja-build ccache g++-mingw-w64-i686 mingw-w64-tools libgtest-dev
-  libgmock-dev)
-WINDOWS_TEST_PACKAGES=(wine wine32:i386 fonts-wine xvfb xauth)
+# Packages of the Windows builds (MinGW-w64, 32- and 64-bit) and of their tests under Wine.
+WINDOWS_BUILD_PACKAGES=(cmake ninja-build ccache g++-mingw-w64-i686 g++-mingw-w64-x86-64
+  mingw-w64-tools libgtest-dev libgmock-dev)
+WINDOWS_TEST_PACKAGES=(wine wine32:i386 wine64 fonts-wine xvfb xauth)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -64,4 +64,10 @@ ensure_i386_architecture() {
   [ "$(id -u)" -eq 0 ] || sudo=(sudo)
   "${sudo[@]}" dpkg --add-architecture i386
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+}
+
+# True when this machine runs 32-bit programs: Wine's 32-bit loader needs a
+# kernel with 32-bit support, which some virtual machines lack.
+can_run_32bit_programs() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
 }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unicode/uchar.h>
 #include <unicode/uloc.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -186,6 +189,58 @@ TEST(CollationOrder, ThePosixLocaleCollatesByTheRootOrder) {
   EXPECT_EQ(Collation::localeName(), "de_DE");
   uloc_setDefault(before.c_str(), &status);
   ASSERT_TRUE(U_SUCCESS(status));
+}
+
+TEST(TextWalking, CharactersAndUpperCaseAgreeWithIcuOnRandomBytes) {
+  // The component walks UTF-8 itself; ICU's U8_NEXT and u_toupper are the
+  // reference: ill-formed sequences count as one character per maximal
+  // subpart and keep their bytes, every character maps to one.
+  const std::vector<std::string> pieces{"a",  "z",        "\xC3\xA9", "\xC3\x9F", "\xE6\x97\xA5",
+                                        "\xF0\x90\x90\xA8", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                        "\xC0\x80", "\xE0\x80\x80", "\xF0\x80\x80\x80", "\xC7\x85"};
+  std::mt19937 random(3);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    for (int k = static_cast<int>(random() % 6); k > 0; --k) {
+      if (random() % 3 == 0) {
+        text += static_cast<char>(random() % 256);
+      } else {
+        const std::string& piece = pieces[random() % pieces.size()];
+        text += piece.substr(0, 1 + random() % piece.size());  // whole or cut short
+      }
+    }
+    size_t count = 0;
+    std::string upper;
+    int32_t i = 0;
+    const auto n = static_cast<int32_t>(text.size());
+    while (i < n) {
+      const int32_t start = i;
+      UChar32 c;
+      U8_NEXT(reinterpret_cast<const uint8_t*>(text.data()), i, n, c);
+      ++count;
+      if (c < 0) {
+        upper.append(text, static_cast<size_t>(start), static_cast<size_t>(i - start));
+      } else {
+        char buffer[U8_MAX_LENGTH];
+        int32_t length = 0;
+        U8_APPEND_UNSAFE(reinterpret_cast<uint8_t*>(buffer), length, u_toupper(c));
+        upper.append(buffer, static_cast<size_t>(length));
+      }
+    }
+    ASSERT_EQ(characterCount(text), count) << ::testing::PrintToString(text);
+    ASSERT_EQ(upperCase(text), upper) << ::testing::PrintToString(text);
+    ASSERT_TRUE(equalsNoCase(text, upper)) << ::testing::PrintToString(text);
+    ASSERT_TRUE(upperStartsWith(text, upper)) << ::testing::PrintToString(text);
+  }
+}
+
+TEST(SystemCodePage, OnLinuxTheCodePageIsUtf8AndBytesPassUnchanged) {
+  for (const std::string& text :
+       std::vector<std::string>{"", "Rue de l'\xC3\x89glise", "\xE6\x97\xA5\xE6\x9C\xAC", "caf\xE9",
+                                std::string("a\0b", 3)}) {
+    EXPECT_EQ(toSystemCodePage(text), text);
+    EXPECT_EQ(fromSystemCodePage(text), text);
+  }
 }
 
 }  // namespace
