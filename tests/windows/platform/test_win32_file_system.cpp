@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "files/ConfigFile.h"
+#include "host/Services.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "runtime/Failure.h"
+#include "state/ProductState.h"
 
 namespace corvale::win32 {
 namespace {
@@ -230,6 +233,52 @@ TEST_F(Win32FileSystemTest, ReplacingPutsTheNewFileInPlaceButNeverOverAReadOnlyO
   EXPECT_EQ(failureNumber([&] { files_.replaceFile(path("missing"), path("fresh")); }),
             err::kFileNotFound);
   EXPECT_EQ(contentOf(native("fresh")), "fresh");
+}
+
+/// The configuration file on a Windows drive: the component's own writer
+/// and reader over this file system and the ANSI code page.
+class ConfigFileOnWindowsTest : public Win32FileSystemTest {
+ protected:
+  void SetUp() override {
+    Win32FileSystemTest::SetUp();
+    resetState();
+    host::services().fileSystem = std::make_shared<Win32FileSystem>();
+    state().ConfigFilePath = path("config");
+  }
+  void TearDown() override {
+    host::services().fileSystem.reset();
+    resetState();
+    Win32FileSystemTest::TearDown();
+  }
+};
+
+TEST_F(ConfigFileOnWindowsTest, NamesAreStoredInTheAnsiCodePageAndReadBackAsTheyWere) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
+  ConfigFile::WriteConfiguration("Rue de l'Église", "Straßenname");
+  EXPECT_EQ(contentOf(native("config")), "\"Rue de l'\xC9glise\"\r\n\"Stra\xDF" "enname\"\r\n");
+  EXPECT_EQ(ConfigFile::CountFields(), 2);
+  state().StreetLayerName.clear();
+  state().StreetFieldName.clear();
+  ConfigFile::ReadConfiguration();
+  EXPECT_EQ(state().StreetLayerName, "Rue de l'Église");
+  EXPECT_EQ(state().StreetFieldName, "Straßenname");
+}
+
+TEST_F(ConfigFileOnWindowsTest, ANameTheCodePageCannotHoldIsRefusedAndTheFileKept) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
+  ConfigFile::WriteConfiguration("Streets", "Name");
+  const std::string before = contentOf(native("config"));
+  EXPECT_EQ(failureNumber([] { ConfigFile::WriteConfiguration("日本橋", "Name"); }),
+            err::kInvalidProcedureCall);
+  EXPECT_EQ(failureNumber([] { ConfigFile::WriteConfiguration("Streets", "Łódź"); }),
+            err::kInvalidProcedureCall);
+  EXPECT_EQ(contentOf(native("config")), before);
+  EXPECT_EQ(state().StreetLayerName, "Streets");
+
+  setReadOnly(native("config"), true);
+  EXPECT_EQ(failureNumber([] { ConfigFile::WriteConfiguration("Roads", "Label"); }),
+            err::kPermissionDenied);
+  EXPECT_EQ(contentOf(native("config")), before);
 }
 
 }  // namespace
