@@ -9,6 +9,8 @@ CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmoc
 # Packages of the QGIS host, the plugin and its tests.
 QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-dev gdal-bin
   libsqlite3-dev libpq-dev xvfb xauth python3 postgresql-15 postgresql-15-postgis-3)
+# Packages that make and check the Debian package of the plugin.
+PACKAGE_PACKAGES=(dpkg-dev binutils lintian)
 
 # Packages of the Windows builds (MinGW-w64, 32- and 64-bit) and of their tests under Wine.
 WINDOWS_BUILD_PACKAGES=(cmake ninja-build ccache g++-mingw-w64-i686 g++-mingw-w64-x86-64
