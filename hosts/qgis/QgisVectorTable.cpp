@@ -151,7 +151,16 @@ int32_t QgisVectorTable::featureCount(const std::shared_ptr<host::IQueryFilter>&
       const long long known = vl.featureCount();
       if (known >= 0) return clampedCount(known);
     }
-    QgsFeatureRequest request = requestFor(filter);
+    const TranslatedClause clause = translated(filter);
+    if (clause.shownValue) {
+      // The rows are checked one by one, as a search yields them.
+      const std::shared_ptr<host::ICursor> rows = search(filter, true);
+      long long count = 0;
+      while (rows->nextRow())
+        ++count;
+      return clampedCount(count);
+    }
+    QgsFeatureRequest request = requestOf(clause);
     request.setNoAttributes();
     request.setFlags(request.flags() | QgsFeatureRequest::NoGeometry);
     QgsFeatureIterator it = vl.getFeatures(request);

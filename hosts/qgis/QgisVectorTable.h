@@ -54,7 +54,8 @@ class QgisVectorTable : public host::ITable,
   /**
    * QgsVectorLayer::featureCount() for nothing (counted by reading the ids
    * when the provider does not know it); the rows the clause selects for a
-   * filter. A count beyond the int32 range is given as 2147483647.
+   * filter, as its search yields them (checked against a ShownValue where the
+   * clause has one). A count beyond the int32 range is given as 2147483647.
    */
   int32_t featureCount(const std::shared_ptr<host::IQueryFilter>& filter) override;
 
@@ -62,8 +63,9 @@ class QgisVectorTable : public host::ITable,
   QgsVectorLayer& layer() const;
   /**
    * The request for the filter's clause (every row for nothing). For a clause
-   * with a ShownValue it selects what its expression selects: a few rows more
-   * for a double, only the rows that hold a text as such for a text.
+   * with a ShownValue it selects what its expression selects, unchecked: a few
+   * rows more for a double, for a text the rows the provider finds equal to it
+   * (in any letter case where its column compares so).
    */
   QgsFeatureRequest requestFor(const std::shared_ptr<host::IQueryFilter>& filter) const;
 

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <algorithm>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include <qgsexpression.h>
 
@@ -261,6 +264,70 @@ std::string doubleRange(const ClauseField& field, std::string_view literal) {
   return range;
 }
 
+/// A field a clause may compare, and where its '=' would stand.
+struct ClauseTarget {
+  const ClauseField* field = nullptr;
+  bool objectId = false;
+  size_t equals = std::string_view::npos;
+};
+
+/**
+ * The fields the clause may begin with, most likely first. A field name may
+ * itself hold blanks, '=' or quotes, so the clause is matched against the
+ * names: a name counts when only blanks stand between it and an '='. The one
+ * written as the component writes a clause (at the very start, then " =")
+ * comes first, then the longest, then the object id, then a name in its own
+ * letter case. Last comes the text before the first '=', trimmed, as a field
+ * name (a name whose other letter case has another length is found so).
+ */
+std::vector<ClauseTarget> targetsOf(std::string_view clause, const std::vector<ClauseField>& fields,
+                                    std::string_view objectIdFieldName) {
+  size_t lead = 0;
+  while (lead < clause.size() && isBlankChar(clause[lead]))
+    ++lead;
+  using Rank = std::tuple<bool, size_t, bool, bool>;
+  std::vector<std::pair<Rank, ClauseTarget>> ranked;
+  auto consider = [&](std::string_view name, const ClauseField* field, bool objectId) {
+    if (name.empty()) return;
+    const size_t starts[] = {0, lead};
+    for (size_t k = 0; k < (lead > 0 ? 2u : 1u); ++k) {
+      const size_t start = starts[k];
+      if (clause.size() - start < name.size()) continue;
+      const std::string_view prefix = clause.substr(start, name.size());
+      const bool exact = prefix == name;
+      if (!exact && !equalsNoCase(prefix, name)) continue;
+      size_t at = start + name.size();
+      while (at < clause.size() && isBlankChar(clause[at]))
+        ++at;
+      if (at >= clause.size() || clause[at] != '=') continue;
+      const bool written = start == 0 && at == name.size() + 1 && clause[name.size()] == ' ';
+      ranked.push_back({Rank{written, name.size(), objectId, exact}, {field, objectId, at}});
+    }
+  };
+  if (!objectIdFieldName.empty()) consider(objectIdFieldName, nullptr, true);
+  for (const auto& field : fields)
+    consider(field.name, &field, false);
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<ClauseTarget> targets;
+  for (const auto& entry : ranked)
+    targets.push_back(entry.second);
+
+  const size_t equals = clause.find('=');
+  if (equals == std::string_view::npos) return targets;
+  const std::string_view name = trim(clause.substr(0, equals));
+  if (name.empty()) return targets;
+  if (!objectIdFieldName.empty() && equalsNoCase(name, objectIdFieldName)) {
+    targets.push_back({nullptr, true, equals});
+  } else if (const ClauseField* field = findField(fields, name)) {
+    targets.push_back({field, false, equals});
+  }
+  return targets;
+}
+
+/// The clause as a comparison of this target with the literal after its '='.
+TranslatedClause translateFor(std::string_view clause, const ClauseTarget& target);
+
 bool isNumeric(int32_t type) {
   namespace ft = host::fieldtype;
   return type == ft::kSmallInteger || type == ft::kInteger || type == ft::kSingle ||
@@ -273,21 +340,34 @@ TranslatedClause translateWhereClause(std::string_view clause,
                                       const std::vector<ClauseField>& fields,
                                       std::string_view objectIdFieldName) {
   if (trim(clause).empty()) return {};
-  const size_t equals = clause.find('=');
-  if (equals == std::string_view::npos) refuse();
-  const std::string_view fieldName = trim(clause.substr(0, equals));
-  const std::string_view literal = trim(clause.substr(equals + 1));
-  if (fieldName.empty() || literal.empty()) refuse();
+  const std::vector<ClauseTarget> targets = targetsOf(clause, fields, objectIdFieldName);
+  if (targets.empty()) refuse();
+  // A field whose name runs into the literal leaves a literal that is no
+  // literal: the next field the clause may begin with is tried.
+  for (size_t i = 0; i + 1 < targets.size(); ++i) {
+    try {
+      return translateFor(clause, targets[i]);
+    } catch (const Failure& failure) {
+      if (failure.number != err::kHostInvalidSql) throw;
+    }
+  }
+  return translateFor(clause, targets.back());
+}
+
+namespace {
+
+TranslatedClause translateFor(std::string_view clause, const ClauseTarget& target) {
+  const std::string_view literal = trim(clause.substr(target.equals + 1));
+  if (literal.empty()) refuse();
 
   TranslatedClause result;
-  if (!objectIdFieldName.empty() && equalsNoCase(fieldName, objectIdFieldName)) {
+  if (target.objectId) {
     const Number id = parseNumber(literal);
     if (!id.isInteger) refuse();
     result.featureId = id.integer;
     return result;
   }
-  const ClauseField* field = findField(fields, fieldName);
-  if (!field) refuse();
+  const ClauseField* field = target.field;
   const bool dateField = field->type == host::fieldtype::kDate;
 
   if (literal.front() == '\'') {
@@ -295,7 +375,10 @@ TranslatedClause translateWhereClause(std::string_view clause,
     if (!dateField) {
       result.expression = column(*field) + " = " + quoted(text);
       if (field->type == host::fieldtype::kText) {
+        // A provider may compare text its own way (without case, say): each row
+        // it selects is checked against the text itself.
         result.shownValue = TranslatedClause::ShownValue{field->name, text, std::nullopt};
+        result.checkSelected = true;
         result.scanWhenNoneSelected = true;
       }
     } else {
@@ -342,5 +425,7 @@ TranslatedClause translateWhereClause(std::string_view clause,
   }
   return result;
 }
+
+}  // namespace
 
 }  // namespace corvale::qgis

@@ -52,9 +52,13 @@ struct TranslatedClause {
  *   <field> = #yyyy-mm-dd#    or #yyyy-mm-dd hh:mm:ss#, a real calendar date
  *   <oid field> = <integer>   a request for one feature by its id
  * with blanks allowed around the field, the '=' and the literal; an empty or
- * blank clause selects every feature. The field is the text before the first
- * '=', trimmed, and must name one of `fields` (its own letter case first,
- * then any case) or be the object-id field name.
+ * blank clause selects every feature. The field is the name of `fields` (or
+ * the object-id field name) that the clause begins with, in its own letter
+ * case or any case, followed by blanks and the '=': names may hold blanks,
+ * '=', quotes or brackets themselves. Of several such names the one at the
+ * very start followed by " =" (as the component writes a clause) wins, then
+ * the longest. Where no name fits that way, the field is the text before the
+ * first '=', trimmed, and must name one of `fields` or the object id.
  *
  * The expression quotes the field with QgsExpression::quotedColumnRef and text
  * with QgsExpression::quotedString, so a value can never change the query.
@@ -70,9 +74,12 @@ struct TranslatedClause {
  * - a number against a double field selects the values that equal it or
  *   whose text form (15 significant digits) is the literal: the expression
  *   takes a narrow range around it and checkSelected asks for the check;
- * - text against a text field selects the values equal to it; when there is
- *   none, scanWhenNoneSelected asks for every row whose text, as QGIS reads
- *   and decodes it, is the text (bytes that are not UTF-8, a NUL, a blob).
+ * - text against a text field selects the values equal to it; as a provider
+ *   may compare text without regard to case (a GeoPackage column COLLATE
+ *   NOCASE, a PostgreSQL citext), checkSelected keeps only the rows whose text
+ *   is the literal exactly; when there is none, scanWhenNoneSelected asks for
+ *   every row whose text, as QGIS reads and decodes it, is the text (bytes
+ *   that are not UTF-8, a NUL, a blob).
  *
  * Needs no QGIS object and no initialised QgsApplication; any byte sequence is
  * safe to pass. Anything outside the dialect, an unknown field, a number out

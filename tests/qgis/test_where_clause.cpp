@@ -148,7 +148,7 @@ TEST(WhereClause, TextAgainstATextFieldAsksForAScanWhenNoRowHoldsItAsSuch) {
   ASSERT_TRUE(translated.shownValue);
   EXPECT_EQ(translated.shownValue->text, "Bad \xEF\xBF\xBD Road");
   EXPECT_FALSE(translated.shownValue->number);
-  EXPECT_FALSE(translated.checkSelected);
+  EXPECT_TRUE(translated.checkSelected);
   EXPECT_TRUE(translated.scanWhenNoneSelected);
   EXPECT_FALSE(translateWhereClause("lanes = 2", kFields, "$id").shownValue);
   EXPECT_FALSE(translateWhereClause("opened = #2024-05-01#", kFields, "$id").shownValue);
@@ -236,6 +236,75 @@ TEST(WhereClause, AnythingOutsideTheDialectIsRefused) {
        }) {
     expectRefused(clause);
   }
+}
+
+TEST(WhereClause, TextSelectedByTheProviderIsCheckedAgainstTheLiteral) {
+  // A provider may compare without case (COLLATE NOCASE, citext): the rows it
+  // selects are checked, and a text no row holds as such is looked for in all.
+  const auto translated = translateWhereClause("name = 'Main Street'", kFields, "$id");
+  ASSERT_TRUE(translated.shownValue);
+  EXPECT_EQ(translated.shownValue->text, "Main Street");
+  EXPECT_TRUE(translated.checkSelected);
+  EXPECT_TRUE(translated.scanWhenNoneSelected);
+}
+
+/**
+ * Field names made of the clause's own characters ('=', quotes, blanks,
+ * brackets, '#'), in clauses written as the component writes them: each
+ * clause finds its own field and its own literal, never a neighbour whose
+ * name it begins with or that begins with it.
+ */
+TEST(WhereClause, FieldNamesHoldingClauseCharactersAreFoundWhole) {
+  uint64_t state = 987654321;
+  auto next = [&] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<size_t>(state >> 33);
+  };
+  const std::string nameAlphabet = "ab=' \"[]()#$";
+  const std::string valueAlphabet = "xy= \"#[]";
+  for (int round = 0; round < 200; ++round) {
+    std::vector<ClauseField> fields;
+    // A family of names that begin with one another, and a few odd ones.
+    std::string base(1, "ab"[next() % 2]);
+    for (int i = 0; i < 8; ++i) {
+      fields.push_back({base, next() % 3 == 0 ? ft::kInteger : ft::kText});
+      base += nameAlphabet[next() % nameAlphabet.size()];
+      if (next() % 4 == 0) base += " = ";
+    }
+    fields.push_back({"A", ft::kText});
+    for (const ClauseField& field : fields) {
+      std::string value;
+      for (size_t n = next() % 6; n > 0; --n)
+        value += valueAlphabet[next() % valueAlphabet.size()];
+      const bool text = field.type == ft::kText;
+      const std::string literal = text ? "'" + value + "'" : std::to_string(next() % 1000);
+      const std::string clause = field.name + " = " + literal;
+      SCOPED_TRACE(clause);
+      qgis::TranslatedClause translated;
+      try {
+        translated = translateWhereClause(clause, fields, "$id");
+      } catch (const Failure&) {
+        ADD_FAILURE() << "refused";
+        continue;
+      }
+      // Where two names differ in case only, the one written exactly is taken.
+      if (text) {
+        ASSERT_TRUE(translated.shownValue);
+        EXPECT_EQ(translated.shownValue->field, field.name);
+        EXPECT_EQ(translated.shownValue->text, value);
+      }
+      const QgsExpression parsed(QString::fromStdString(translated.expression));
+      EXPECT_FALSE(parsed.hasParserError()) << translated.expression;
+      EXPECT_EQ(parsed.referencedColumns(), QSet<QString>{QString::fromStdString(field.name)})
+          << translated.expression;
+    }
+  }
+  // Blanks written around a name that holds none still find it.
+  const std::vector<ClauseField> fields = {{"a", ft::kText}, {"a = b", ft::kText}};
+  EXPECT_EQ(translateWhereClause("  a   = 'x'", fields, "$id").shownValue->field, "a");
+  EXPECT_EQ(translateWhereClause("a = b = 'x'", fields, "$id").shownValue->field, "a = b");
+  EXPECT_EQ(translateWhereClause("a = 'b = x'", fields, "$id").shownValue->text, "b = x");
+  EXPECT_THROW(translateWhereClause("a = b = x", fields, "$id"), Failure);
 }
 
 TEST(WhereClause, TextHoldingANulIsRefusedSinceNoExpressionCanCarryIt) {
