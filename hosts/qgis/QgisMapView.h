@@ -28,7 +28,10 @@ class QgisMapView : public host::IActiveView {
    * project's transform context, and becomes the canvas extent; the canvas
    * keeps its own aspect ratio, so the envelope is fitted inside and centred.
    * An envelope without width and height (a point) centres the canvas on it at
-   * the current scale; one without width or height alone shows its length; an
+   * the current scale; one without width or height alone (a straight street)
+   * shows its length, also in another coordinate reference system, where it is
+   * transformed along its length and keeps a side without width only where
+   * the transformed street truly has none; an
    * envelope that bounds nothing leaves the canvas as it is. A transform that
    * fails is a host failure and the canvas keeps its extent.
    */

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <qgscoordinatetransform.h>
 
+#include "GpkgWriter.h"
 #include "host/Services.h"
 #include "hosts/qgis/QgisGeometry.h"
 #include "map/CorvaleGIS_ArcMap.h"
@@ -77,6 +81,67 @@ TEST_F(QgisZoom, ALineWithoutWidthIsShownAlongItsLength) {
   EXPECT_NEAR(shown.height(), box.height(), 1e-6 * box.height());
   EXPECT_NEAR(shown.center().x(), box.center().x(), 1e-6);
   EXPECT_NEAR(shown.center().y(), box.center().y(), 1e-6);
+}
+
+/**
+ * Straight east-west and north-south streets of a layer in one coordinate
+ * system, on a canvas in another: each is shown along its length (the
+ * enlarged street fills the canvas's width or height), centred on it.
+ */
+TEST_F(QgisZoom, AStraightStreetInAnotherCoordinateSystemIsShownAlongItsLength) {
+  testing::TempFolder folder;
+  const auto file = folder / "straight.gpkg";
+  {
+    using tools::FieldValue;
+    tools::GpkgWriter writer(file.string());
+    writer.beginLayer("geographic", wkbLineString, 4326, {{"name", OFTString}});
+    writer.addFeature({FieldValue::of(std::string("east-west"))}, {{10.70, 59.91}, {10.76, 59.91}});
+    writer.addFeature({FieldValue::of(std::string("north-south"))},
+                      {{10.75, 59.90}, {10.75, 59.94}});
+    writer.endLayer();
+    writer.beginLayer("mercator", wkbLineString, 3857, {{"name", OFTString}});
+    writer.addFeature({FieldValue::of(std::string("east-west"))},
+                      {{1191000, 8375000}, {1197000, 8375000}});
+    writer.addFeature({FieldValue::of(std::string("north-south"))},
+                      {{1196000, 8374000}, {1196000, 8379000}});
+    writer.endLayer();
+  }
+  addLayer(file, "geographic", "geographic");
+  addLayer(file, "mercator", "mercator");
+  for (const auto& [layer, canvasCrs] : std::vector<std::pair<std::string, std::string>>{
+           {"geographic", "EPSG:3857"}, {"mercator", "EPSG:4326"}}) {
+    for (const std::string name : {"east-west", "north-south"}) {
+      SCOPED_TRACE(layer + " " + name + " on " + canvasCrs);
+      const QgsCoordinateReferenceSystem destination{QString::fromStdString(canvasCrs)};
+      canvas->setDestinationCrs(destination);
+      canvas->setExtent(canvasCrs == "EPSG:4326" ? QgsRectangle(-10, 40, 30, 70)
+                                                 : QgsRectangle(-2e6, 5e6, 4e6, 1e7));
+      auto feature = find(layer, "name", name);
+      ASSERT_TRUE(feature);
+      const QgsRectangle street = scaledBox(feature, 1.0), enlarged = scaledBox(feature, 1.2);
+      const bool eastWest = street.height() == 0;
+      ASSERT_TRUE(eastWest || street.width() == 0);
+      ZoomToFeaturePlus(feature, 0.2);
+
+      // The ends, each transformed alone.
+      const QgsCoordinateTransform transform(vectorLayer(layer)->crs(), destination,
+                                             project.transformContext());
+      auto end = [&](const QgsRectangle& box, bool last) {
+        return transform.transform(last ? QgsPointXY(box.xMaximum(), box.yMaximum())
+                                        : QgsPointXY(box.xMinimum(), box.yMinimum()));
+      };
+      const QgsRectangle shown = canvas->extent();
+      EXPECT_TRUE(shown.contains(end(street, false)) && shown.contains(end(street, true)))
+          << shown.toString().toStdString();
+      const QgsPointXY a = end(enlarged, false), b = end(enlarged, true);
+      const double length = eastWest ? b.x() - a.x() : b.y() - a.y();
+      ASSERT_GT(length, 0);
+      EXPECT_NEAR(eastWest ? shown.width() : shown.height(), length, 1e-6 * length);
+      EXPECT_NEAR(shown.center().x(), (a.x() + b.x()) / 2, 1e-6 * length);
+      EXPECT_NEAR(shown.center().y(), (a.y() + b.y()) / 2, 1e-6 * length);
+    }
+  }
+  EXPECT_TRUE(messages().empty());
 }
 
 TEST_F(QgisZoom, APointIsCentredAndTheScaleIsKept) {
