@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include <QJsonObject>
 
@@ -12,11 +13,19 @@ namespace corvale::driver {
 class Transcript {
  public:
   explicit Transcript(FILE* out = stdout) : out_(out) {}
+
+  /**
+   * Writes the event as one line: "event" first, the other members in key
+   * order, nested objects in key order. Every number is written in the
+   * shortest form that reads back as the same double (std::to_chars), so a
+   * script can check coordinates exactly; infinities and NaN are null.
+   */
   void write(const QJsonObject& event);
 
-  /// A rectangle as {"xmin", "ymin", "xmax", "ymax"}, coordinates rounded to millimetres
-  /// of a projected system (three decimals), so that transcripts compare as text.
+  /// A rectangle as {"xmin", "ymin", "xmax", "ymax"}, coordinates as they are.
   static QJsonObject rectangle(const QgsRectangle& r);
+  /// A number as the transcript writes it.
+  static std::string number(double value);
 
  private:
   FILE* out_;
