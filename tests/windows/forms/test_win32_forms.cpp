@@ -232,6 +232,16 @@ TEST_F(Win32FormsTest, HalfAMillionNamesFillTheListInCollationOrderReadableByLbG
       FAIL() << "out of order at " << k << ": " << list.item(k - 1) << " / " << list.item(k);
   }
 
+  // select() scrolls the entry into view and reports it as a pick.
+  list.select(kCount - 1);
+  EXPECT_EQ(events->count("List1_Click"), 1u);
+  RECT client{}, last{};
+  GetClientRect(control, &client);
+  SendMessageW(control, LB_GETITEMRECT, static_cast<WPARAM>(kCount - 1), reinterpret_cast<LPARAM>(&last));
+  EXPECT_GE(last.top, client.top);
+  EXPECT_LE(last.bottom, client.bottom);
+  EXPECT_EQ(SendMessageW(control, LB_GETCURSEL, 0, 0), kCount - 1);
+
   // Appending after the fill keeps the control in step, also when the entry sorts first.
   list.append("AAA first");
   list.append("zzz last");
@@ -240,6 +250,8 @@ TEST_F(Win32FormsTest, HalfAMillionNamesFillTheListInCollationOrderReadableByLbG
   wchar_t first[32] = {};
   SendMessageW(control, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(first));
   EXPECT_EQ(wideOf(list.item(0)), std::wstring(first));
+  EXPECT_EQ(list.selectedIndex(), kCount) << "the selected entry moved down by one";
+  EXPECT_EQ(SendMessageW(control, LB_GETCURSEL, 0, 0), kCount);
   list.clear();
   pump();
   EXPECT_EQ(SendMessageW(control, LB_GETCOUNT, 0, 0), 0) << "a clear reaches the control by itself";
