@@ -282,12 +282,17 @@ TEST_F(Win32FormsTest, EventsReachTheNamedHandlersOnlyOnceEachAndSelectReportsAs
   SendMessageW(form->control("List1"), WM_LBUTTONUP, 0, at);
   EXPECT_EQ(layers.selectedIndex(), 1);
   EXPECT_EQ(events->count("List1_Click"), 2u);
+  // A click on the entry already selected is a pick too: after "Go" has selected a name,
+  // clicking it zooms to it.
+  SendMessageW(form->control("List1"), WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageW(form->control("List1"), WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(events->count("List1_Click"), 3u);
 
   // List2 has no handler in the table: its picks fire nothing.
   fields.select(0);
   SendMessageW(form->control("Command1"), BM_CLICK, 0, 0);
   EXPECT_EQ(events->count("Command1_Click"), 1u);
-  EXPECT_EQ(events->fired.size(), 3u);
+  EXPECT_EQ(events->fired.size(), 4u);
 
   auto help = load("frmHelp");
   events->fired.clear();
@@ -314,10 +319,21 @@ TEST_F(Win32FormsTest, AModalShowDisablesTheOtherWindowsUntilAHideOrAnUnloadInAH
   auto config = load("frmConfig");
   std::shared_ptr<host::IForm> shown = config;
   g_modalProbe = other->hwnd();
-  g_onTimer = [&] { toolkit.hide(shown); };
+  RECT shownAt{};
+  bool visibleDuringModal = false;
+  g_onTimer = [&] {
+    visibleDuringModal = IsWindowVisible(config->hwnd()) != FALSE;
+    GetWindowRect(config->hwnd(), &shownAt);
+    toolkit.hide(shown);
+  };
   SetTimer(nullptr, 0, 50, &onTimer);
   toolkit.showModal(config);
   EXPECT_FALSE(g_probeEnabledDuringModal);
+  EXPECT_TRUE(visibleDuringModal);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_LE(std::abs((shownAt.left + shownAt.right) - (work.left + work.right)), 2) << "centred";
+  EXPECT_LE(std::abs((shownAt.top + shownAt.bottom) - (work.top + work.bottom)), 2) << "centred";
   EXPECT_TRUE(IsWindowEnabled(other->hwnd()));
   EXPECT_FALSE(IsWindowVisible(config->hwnd()));
   EXPECT_TRUE(config->isLoaded());
