@@ -14,27 +14,100 @@ namespace corvale::qgis {
 
 namespace {
 
-/// The only feature table of the GeoPackage, for a source that names none.
-std::optional<std::string> onlyFeatureTable(sqlite3* db) {
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT table_name FROM gpkg_contents WHERE data_type = 'features'",
-                         -1, &statement, nullptr) != SQLITE_OK) {
-    return std::nullopt;
-  }
-  std::optional<std::string> table;
-  int rows = 0;
-  while (sqlite3_step(statement) == SQLITE_ROW) {
-    ++rows;
-    if (const auto* text = sqlite3_column_text(statement, 0)) {
-      table = reinterpret_cast<const char*>(text);
+/// A prepared statement that finalizes itself.
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(statement_);
+      statement_ = nullptr;
     }
   }
-  sqlite3_finalize(statement);
-  if (rows != 1) return std::nullopt;
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  explicit operator bool() const { return statement_ != nullptr; }
+  sqlite3_stmt* get() const { return statement_; }
+  bool step() { return statement_ && sqlite3_step(statement_) == SQLITE_ROW; }
+  std::string text(int column) const {
+    const auto* text = sqlite3_column_text(statement_, column);
+    return text ? reinterpret_cast<const char*>(text) : std::string();
+  }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+/// An SQL string literal: `a'b` gives `'a''b'`.
+std::string sqlLiteral(std::string_view text) {
+  std::string literal = "'";
+  for (char c : text) {
+    literal += c;
+    if (c == '\'') literal += '\'';
+  }
+  return literal + "'";
+}
+
+/// True when a part of a decoded data source says nothing (absent, null, empty).
+bool saysNothing(const QVariant& value) {
+  if (!value.isValid() || value.isNull()) return true;
+  switch (static_cast<int>(value.type())) {
+    case QMetaType::QString: return value.toString().isEmpty();
+    case QMetaType::QVariantMap: return value.toMap().isEmpty();
+    case QMetaType::QVariantList: return value.toList().isEmpty();
+    case QMetaType::QStringList: return value.toStringList().isEmpty();
+    default: return false;
+  }
+}
+
+/**
+ * The table the layer reads, as SQLite names it, when every row of it is a
+ * feature of the layer: a table (not a view) that the GeoPackage lists as
+ * features, named in the source or the file's only one.
+ */
+std::optional<std::string> tableOf(sqlite3* db, const QString& layerName) {
+  std::string sql =
+      "SELECT m.name FROM gpkg_contents c JOIN sqlite_master m ON m.name = c.table_name"
+      " WHERE m.type = 'table' AND c.data_type = 'features'";
+  if (!layerName.isEmpty()) {
+    sql += " AND c.table_name = " + sqlLiteral(utf8Of(layerName)) + " COLLATE NOCASE";
+  } else {
+    // A source that names no table opens the file's only one.
+    Statement count(db, "SELECT count(*) FROM gpkg_contents");
+    if (!count.step() || sqlite3_column_int64(count.get(), 0) != 1) return std::nullopt;
+  }
+  Statement tables(db, sql);
+  if (!tables.step()) return std::nullopt;
+  std::string table = tables.text(0);
+  if (tables.step()) return std::nullopt;
   return table;
 }
 
-/// The rows of one SELECT of rowid and text columns, stepped on the read-ahead thread.
+/**
+ * The table's feature id column, by its declared name: its one primary key
+ * column, declared INTEGER and an alias of the rowid (so every value is an
+ * integer); nothing for any other table.
+ */
+std::optional<std::string> featureIdColumn(sqlite3* db, const std::string& table) {
+  Statement columns(db, "SELECT name, type FROM pragma_table_info(" + sqlLiteral(table) +
+                            ") WHERE pk > 0");
+  if (!columns.step()) return std::nullopt;
+  std::string column = columns.text(0);
+  if (QString::fromUtf8(columns.text(1).c_str()).compare(QLatin1String("INTEGER"),
+                                                         Qt::CaseInsensitive) != 0 ||
+      columns.step()) {
+    return std::nullopt;
+  }
+  // A primary key that is not the rowid (WITHOUT ROWID, INTEGER PRIMARY KEY
+  // DESC) has an index of its own.
+  Statement keyIndex(db, "SELECT 1 FROM pragma_index_list(" + sqlLiteral(table) +
+                             ") WHERE origin = 'pk'");
+  if (!keyIndex || keyIndex.step()) return std::nullopt;
+  return column;
+}
+
+/// The rows of one SELECT of the feature id and text columns, stepped on the read-ahead thread.
 class SqliteRows : public TextRowSource {
  public:
   SqliteRows(sqlite3* db, sqlite3_stmt* statement, size_t fields)
@@ -94,38 +167,36 @@ std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
     }
     columns.push_back(utf8Of(layerFields.at(index).name()));
   }
+  // Only a source of a file and a table: any other part of it (a geometry
+  // type, a subset, open options, a layer number, a virtual file system) may
+  // narrow or change the rows, and leaves the layer to QGIS.
   const QVariantMap parts =
       QgsProviderRegistry::instance()->decodeUri(QStringLiteral("ogr"), layer.source());
-  const QString path = parts.value(QStringLiteral("path")).toString();
-  if (path.isEmpty() || !parts.value(QStringLiteral("layerId")).toString().isEmpty() ||
-      !parts.value(QStringLiteral("subset")).toString().isEmpty()) {
-    return nullptr;
+  for (auto part = parts.constBegin(); part != parts.constEnd(); ++part) {
+    if (part.key() != QLatin1String("path") && part.key() != QLatin1String("layerName") &&
+        !saysNothing(part.value())) {
+      return nullptr;
+    }
   }
+  const QString path = parts.value(QStringLiteral("path")).toString();
+  if (path.isEmpty()) return nullptr;
 
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
-  std::optional<std::string> table;
-  const QString layerName = parts.value(QStringLiteral("layerName")).toString();
-  if (!layerName.isEmpty()) {
-    table = utf8Of(layerName);
-  } else {
-    table = onlyFeatureTable(db);
+  std::string sql;
+  if (const auto table = tableOf(db, parts.value(QStringLiteral("layerName")).toString())) {
+    if (const auto id = featureIdColumn(db, *table)) {
+      sql = "SELECT " + sqlIdentifier(*id);
+      for (const auto& column : columns)
+        sql += ", " + sqlIdentifier(column);
+      sql += " FROM " + sqlIdentifier(*table);
+    }
   }
-  if (!table) {
-    sqlite3_close(db);
-    return nullptr;
-  }
-  // The integer primary key of a GeoPackage table is its rowid; a view has none,
-  // and the statement does not prepare.
-  std::string sql = "SELECT rowid";
-  for (const auto& column : columns)
-    sql += ", " + sqlIdentifier(column);
-  sql += " FROM " + sqlIdentifier(*table);
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+  if (sql.empty() || sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     sqlite3_finalize(statement);
     sqlite3_close(db);
     return nullptr;

@@ -21,12 +21,16 @@ namespace corvale::qgis {
  * page cache: memory does not grow with the size of the table.
  *
  * It is used only where QGIS's own iterator would yield the very same rows
- * and values (open() checks it): an OGR layer on a GeoPackage file, naming its
- * table; no subset string; no edit session; every wanted field a text field
- * of the provider (no join, no virtual field). A GeoPackage table's integer
- * primary key is the OGR feature id that QGIS uses. Text is read the way OGR
- * reads it: up to its first NUL byte. The caller treats text that is not
- * plain UTF-8 itself (see QgisRowCursor), since QGIS decodes it on its own.
+ * and values (open() checks it): an OGR layer on a GeoPackage file whose
+ * source names nothing but the file and a table (no geometry type, subset,
+ * layer number or open options: anything else may narrow the rows); no
+ * subset string; no edit session; the table a table, not a view, listed
+ * in gpkg_contents as features, with one INTEGER primary key that is its
+ * rowid: that key, read by its declared name, is the OGR feature id that
+ * QGIS uses; every wanted field a text field of the provider (no join, no virtual field).
+ * Text is read the way OGR reads it: up to its first NUL byte. The caller
+ * treats text that is not plain UTF-8 itself (see QgisRowCursor), since QGIS
+ * decodes it on its own.
  */
 class GpkgTextReader {
  public:

@@ -8,6 +8,7 @@
 
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
+#include <qgswkbtypes.h>
 
 #include "hosts/qgis/QgisText.h"
 
@@ -72,6 +73,93 @@ bool succeeded(PGconn* connection, const char* sql, ExecStatusType wanted) {
   return PQresultStatus(result.get()) == wanted;
 }
 
+/// The rows of a catalog query with text parameters; nothing when it fails.
+Result query(PGconn* connection, const char* sql, const std::vector<std::string>& parameters) {
+  std::vector<const char*> values;
+  for (const auto& parameter : parameters)
+    values.push_back(parameter.c_str());
+  Result result(PQexecParams(connection, sql, static_cast<int>(values.size()), nullptr,
+                             values.data(), nullptr, nullptr, 0));
+  if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) return nullptr;
+  return result;
+}
+
+/**
+ * True when the source says nothing beyond the connection, the table, its
+ * geometry column and key, a geometry type and SRID (checked against the
+ * table by geometryFiltersPass), its SQL filter and settings that do not touch
+ * the rows: the source rebuilt from those parts alone is the source itself.
+ * Any other part may narrow the rows and leaves the layer to QGIS.
+ */
+bool onlyKnownParts(const QgsDataSourceUri& uri) {
+  QgsDataSourceUri rebuilt(uri.connectionInfo(false));
+  rebuilt.setDataSource(uri.schema(), uri.table(), uri.geometryColumn(), uri.sql(),
+                        uri.keyColumn());
+  rebuilt.setWkbType(uri.wkbType());
+  rebuilt.setSrid(uri.srid());
+  rebuilt.setUseEstimatedMetadata(uri.useEstimatedMetadata());
+  rebuilt.disableSelectAtId(uri.selectAtIdDisabled());
+  const QString unicity = QStringLiteral("checkPrimaryKeyUnicity");
+  if (uri.hasParam(unicity)) rebuilt.setParam(unicity, uri.param(unicity));
+  return rebuilt.uri(false) == uri.uri(false);
+}
+
+/**
+ * True when the relation is a table whose primary key is that one `integer`
+ * column: every row then has a distinct key, which is QGIS's feature id.
+ */
+bool keyedTable(PGconn* connection, const std::string& schema, const std::string& table,
+                const std::string& key) {
+  const Result relation = query(connection,
+                                "SELECT c.oid::text FROM pg_class c"
+                                " JOIN pg_namespace n ON n.oid = c.relnamespace"
+                                " WHERE n.nspname = $1 AND c.relname = $2 AND c.relkind IN ('r', 'p')",
+                                {schema, table});
+  if (!relation || PQntuples(relation.get()) != 1) return false;
+  const Result keys = query(connection,
+                            "SELECT a.attname, a.atttypid = 'int4'::regtype FROM pg_index i"
+                            " JOIN pg_attribute a ON a.attrelid = i.indrelid"
+                            " AND a.attnum = ANY(i.indkey)"
+                            " WHERE i.indrelid = $1::oid AND i.indisprimary",
+                            {PQgetvalue(relation.get(), 0, 0)});
+  return keys && PQntuples(keys.get()) == 1 && key == PQgetvalue(keys.get(), 0, 0) &&
+         std::string(PQgetvalue(keys.get(), 0, 1)) == "t";
+}
+
+/**
+ * True when the source's geometry type and SRID (`type=`, `srid=`) select
+ * every row: none is given, or the geometry column is declared with exactly
+ * that two-dimensional type and that SRID. Otherwise QGIS filters the rows by
+ * them, and reads the layer itself.
+ */
+bool geometryFiltersPass(PGconn* connection, const QgsDataSourceUri& uri) {
+  const QgsWkbTypes::Type type = uri.wkbType();
+  if (type == QgsWkbTypes::Unknown && uri.srid().isEmpty()) return true;
+  if (uri.geometryColumn().isEmpty()) return false;
+  const Result declared = query(connection,
+                                "SELECT upper(type), srid::text, coord_dimension::text"
+                                " FROM geometry_columns WHERE f_table_schema = $1"
+                                " AND f_table_name = $2 AND f_geometry_column = $3",
+                                {utf8Of(uri.schema()), utf8Of(uri.table()),
+                                 utf8Of(uri.geometryColumn())});
+  if (!declared || PQntuples(declared.get()) != 1) return false;
+  if (type != QgsWkbTypes::Unknown) {
+    if (type != QgsWkbTypes::flatType(type) || type == QgsWkbTypes::NoGeometry ||
+        utf8Of(QgsWkbTypes::displayString(type).toUpper()) != PQgetvalue(declared.get(), 0, 0) ||
+        std::string(PQgetvalue(declared.get(), 0, 2)) != "2") {
+      return false;
+    }
+  }
+  if (!uri.srid().isEmpty()) {
+    bool number = false;
+    const int srid = uri.srid().toInt(&number);
+    if (!number || srid == 0 || std::to_string(srid) != PQgetvalue(declared.get(), 0, 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
@@ -100,7 +188,10 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
     columns.push_back(utf8Of(layerFields.at(index).name()));
   }
   const QgsDataSourceUri uri(layer.source());
-  if (!uri.sql().isEmpty() || uri.table().isEmpty()) return nullptr;
+  if (!uri.sql().isEmpty() || uri.table().isEmpty() || uri.schema().isEmpty() ||
+      !onlyKnownParts(uri)) {
+    return nullptr;
+  }
 
   // The layer's connection string, expanded in place of dbname; a timeout of
   // our own comes first, so that one the string names still decides.
@@ -108,7 +199,9 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
   const char* keywords[] = {"connect_timeout", "dbname", nullptr};
   const char* values[] = {"10", conninfo.constData(), nullptr};
   PGconn* connection = PQconnectdbParams(keywords, values, 1);
-  if (PQstatus(connection) != CONNECTION_OK || PQsetClientEncoding(connection, "UTF8") != 0) {
+  if (PQstatus(connection) != CONNECTION_OK || PQsetClientEncoding(connection, "UTF8") != 0 ||
+      !keyedTable(connection, utf8Of(uri.schema()), utf8Of(uri.table()), columns[0]) ||
+      !geometryFiltersPass(connection, uri)) {
     PQfinish(connection);
     return nullptr;
   }

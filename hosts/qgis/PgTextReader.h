@@ -17,8 +17,11 @@ namespace corvale::qgis {
  *
  * It is used only where QGIS's postgres provider would yield the very same
  * rows and values (open() checks it): a valid layer of the postgres provider
- * on a table or view named in its source, with no subset string and no SQL
- * query of its own, not in an edit session; a primary key of one 32-bit
+ * whose source names a schema and a table and nothing that narrows the rows
+ * (no SQL filter, no subset string, no part of the source not known to
+ * leave the rows alone; a geometry type or SRID only where the geometry
+ * column is declared with exactly those), not in an edit session; the table
+ * a table, not a view, whose primary key is the layer's key, one 32-bit
  * integer column (QGIS's feature id is then the key, a negative key k being
  * k + 2^32); every wanted field a provider field of type text or varchar.
  * The connection is made with the layer's own connection settings; where it

@@ -169,7 +169,13 @@ std::shared_ptr<host::IRow> QgisRowCursor::nextRow() {
     if (!probed_) {
       probed_ = true;
       QgsFeatureRequest probe(source_->request());
-      probe.setNoAttributes();
+      // One column rather than none: a table without a feature id column (a
+      // GeoPackage view) cannot be read with no column at all.
+      if (source_->fieldCount() > 0) {
+        probe.setSubsetOfAttributes(QgsAttributeList{0});
+      } else {
+        probe.setNoAttributes();
+      }
       probe.setLimit(1);
       QgsFeature first;
       if (!source_->layer().getFeatures(probe).nextFeature(first)) {

@@ -1,0 +1,183 @@
+// Run by pgserver.py, which points libpq's PG* variables at a server of its own.
+// PostgreSQL layers of every kind a project may hold, each listed through the
+// component and through QGIS's own iterator: the two must agree.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+#include <string>
+
+#include <libpq-fe.h>
+
+#include <QtGlobal>
+
+#include <qgsapplication.h>
+#include <qgsconfig.h>
+#include <qgsdatasourceuri.h>
+#include <qgsvectorlayer.h>
+
+#include "qgis/DirectReadCheck.h"
+
+namespace corvale {
+namespace {
+
+using testing::Reader;
+
+void execute(PGconn* connection, const std::string& sql) {
+  PGresult* result = PQexec(connection, sql.c_str());
+  const ExecStatusType status = PQresultStatus(result);
+  PQclear(result);
+  ASSERT_TRUE(status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+      << sql << ": " << PQerrorMessage(connection);
+}
+
+/// Names that put a reader to the test, keyed by negative, zero and large keys.
+const char* const kNames[] = {"Main Street", "main street", "Main Street ", " ", "",
+                              "Ålesund Allé", "O'Brien Road", "🚗 Car Park", "Main Street",
+                              "Tab\there", "Back\\slash", "New\nline", "e\xCC\x81 combining",
+                              "Last Lane"};
+const int kKeys[] = {-2147483647 - 1, -5, 0, 1, 2, 7, 100000, 2147483647, 40, 41, 42, 43, 44, 45};
+
+class PgDifferential : public testing::DirectReadFixture {
+ protected:
+  static void SetUpTestSuite() {
+    PGconn* connection = PQconnectdb("");
+    ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
+    execute(connection,
+            "CREATE EXTENSION IF NOT EXISTS citext;"
+            "CREATE COLLATION IF NOT EXISTS nocase (provider = icu,"
+            " locale = 'und-u-ks-level2', deterministic = false);"
+            "DROP VIEW IF EXISTS d_view;"
+            "DROP TABLE IF EXISTS d_streets, d_mixed, d_citext, d_nocase, \"Odd \"\"Table\"\" ñ\","
+            " d_parts, d_other_key;"
+            "CREATE TABLE d_streets (fid integer PRIMARY KEY, name text, code varchar(20),"
+            " geom geometry(LineString, 4326));"
+            "CREATE TABLE d_mixed (fid integer PRIMARY KEY, name text, geom geometry);"
+            "CREATE TABLE d_citext (fid integer PRIMARY KEY, name citext,"
+            " geom geometry(LineString, 4326));"
+            "CREATE TABLE d_nocase (fid integer PRIMARY KEY, name text COLLATE nocase,"
+            " geom geometry(LineString, 4326));"
+            "CREATE TABLE \"Odd \"\"Table\"\" ñ\" (\"Key \"\"K\"\"\" integer PRIMARY KEY,"
+            " \"odd \"\"name\"\" ñ\" text, geom geometry(LineString, 4326));"
+            "CREATE TABLE d_parts (fid integer PRIMARY KEY, name text,"
+            " geom geometry(LineString, 4326)) PARTITION BY RANGE (fid);"
+            "CREATE TABLE d_parts_low PARTITION OF d_parts FOR VALUES FROM (MINVALUE) TO (10);"
+            "CREATE TABLE d_parts_high PARTITION OF d_parts FOR VALUES FROM (10) TO (MAXVALUE);"
+            "CREATE TABLE d_other_key (fid integer PRIMARY KEY, id integer UNIQUE NOT NULL,"
+            " name text, geom geometry(LineString, 4326));");
+    for (size_t i = 0; i < std::size(kNames); ++i) {
+      const std::string key = std::to_string(kKeys[i]);
+      // Every fourth row has no geometry.
+      const std::string geometry =
+          i % 4 == 3 ? "NULL" : "ST_GeomFromText('LINESTRING(0 0, 1 " + key + ")', 4326)";
+      const char* parameters[] = {key.c_str(), kNames[i]};
+      for (const std::string table :
+           {"d_streets (fid, name, code, geom)", "d_citext (fid, name, geom)",
+            "d_nocase (fid, name, geom)", "\"Odd \"\"Table\"\" ñ\"", "d_parts (fid, name, geom)"}) {
+        const std::string sql = "INSERT INTO " + table + " VALUES ($1::integer, $2, " +
+                                (table.rfind("d_streets", 0) == 0 ? "upper($2), " : "") +
+                                geometry + ")";
+        PGresult* result = PQexecParams(connection, sql.c_str(), 2, nullptr, parameters,
+                                        nullptr, nullptr, 0);
+        ASSERT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << sql << PQerrorMessage(connection);
+        PQclear(result);
+      }
+    }
+    execute(connection, "INSERT INTO d_streets (fid) VALUES (3), (4);"
+                        "INSERT INTO d_other_key SELECT fid, fid # 1, name, geom FROM d_streets;"
+                        "CREATE VIEW d_view AS SELECT fid, name, geom FROM d_streets"
+                        " WHERE fid % 2 = 0;");
+    // A generic geometry column: every type, two SRIDs, and none.
+    execute(connection,
+            "INSERT INTO d_mixed VALUES"
+            " (1, 'Point One', 'SRID=4326;POINT(1 1)'),"
+            " (2, 'Line One', 'SRID=4326;LINESTRING(0 0, 1 1)'),"
+            " (3, 'Line Mercator', 'SRID=3857;LINESTRING(0 0, 1 1)'),"
+            " (4, 'Polygon One', 'SRID=4326;POLYGON((0 0, 1 0, 1 1, 0 0))'),"
+            " (5, 'No Geometry', NULL),"
+            " (6, 'Multi Line', 'SRID=4326;MULTILINESTRING((0 0, 1 1), (2 2, 3 3))'),"
+            " (7, 'Line Two', 'SRID=4326;LINESTRING(2 2, 3 3)'),"
+            " (8, 'Line Z', 'SRID=4326;LINESTRING Z (2 2 1, 3 3 1)')");
+    PQfinish(connection);
+  }
+
+  static QgsDataSourceUri uriOf(const char* table, const char* key = "fid",
+                                const char* schema = "public") {
+    QgsDataSourceUri uri;
+    uri.setConnection(qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT"),
+                      qEnvironmentVariable("PGDATABASE"), qEnvironmentVariable("PGUSER"),
+                      QString());
+    uri.setDataSource(QString::fromUtf8(schema), QString::fromUtf8(table), QStringLiteral("geom"),
+                      QString(), QString::fromUtf8(key));
+    return uri;
+  }
+  static QgsVectorLayer* layer(const QgsDataSourceUri& uri) {
+    return new QgsVectorLayer(uri.uri(false), QStringLiteral("corpus"), QStringLiteral("postgres"));
+  }
+  static QgsDataSourceUri typed(QgsDataSourceUri uri, QgsWkbTypes::Type type, const char* srid) {
+    uri.setWkbType(type);
+    uri.setSrid(QString::fromUtf8(srid));
+    return uri;
+  }
+};
+
+TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
+  check(layer(uriOf("d_streets")), "name", "table");
+  check(layer(uriOf("d_streets")), "code", "table, varchar field");
+  check(layer(typed(uriOf("d_streets"), QgsWkbTypes::LineString, "4326")), "name",
+        "table, its declared type and SRID in the source");
+  check(layer(typed(uriOf("d_streets"), QgsWkbTypes::MultiLineString, "4326")), "name",
+        "table, another type in the source");
+  check(layer(typed(uriOf("d_streets"), QgsWkbTypes::Unknown, "4326")), "name",
+        "table, its declared SRID alone in the source");
+  QgsDataSourceUri filtered = uriOf("d_streets");
+  filtered.setSql(QStringLiteral("\"fid\" > 0"));
+  check(layer(filtered), "name", "sql= in the source");
+  auto* subset = layer(uriOf("d_streets"));
+  subset->setSubsetString(QStringLiteral("\"name\" LIKE 'M%'"));
+  check(subset, "name", "subset string");
+  QgsDataSourceUri settings = uriOf("d_streets");
+  settings.setParam(QStringLiteral("checkPrimaryKeyUnicity"), QStringLiteral("1"));
+  settings.setUseEstimatedMetadata(true);
+  check(layer(settings), "name", "table, key unicity and estimated metadata");
+  for (const auto& [type, srid] : {std::pair{QgsWkbTypes::LineString, "4326"},
+                                   std::pair{QgsWkbTypes::Point, "4326"},
+                                   std::pair{QgsWkbTypes::LineString, "3857"},
+                                   std::pair{QgsWkbTypes::Polygon, "4326"}}) {
+    check(layer(typed(uriOf("d_mixed"), type, srid)), "name",
+          "generic geometry column, sub-layer " + QgsWkbTypes::displayString(type).toStdString() +
+              " " + srid);
+  }
+  check(layer(uriOf("d_citext")), "name", "citext field");
+  check(layer(uriOf("d_nocase")), "name", "text field of a case-insensitive collation");
+  check(layer(uriOf("Odd \"Table\" ñ", "Key \"K\"")), "odd \"name\" ñ", "odd table and names");
+  check(layer(uriOf("d_parts")), "name", "partitioned table");
+  check(layer(uriOf("d_other_key", "id")), "name", "key= naming a unique column, not the key");
+  check(layer(uriOf("d_view")), "name", "view");
+
+  const auto& pgServed = served[Reader::Postgres];
+  EXPECT_NE(std::find(pgServed.begin(), pgServed.end(), "table"), pgServed.end())
+      << "the plain table lost its direct read";
+  EXPECT_TRUE(served[Reader::Gpkg].empty());
+  for (const auto& [reader, labels] : served) {
+    for (const auto& label : labels)
+      std::cout << "  " << testing::nameOf(reader) << ": " << label << "\n";
+  }
+}
+
+}  // namespace
+}  // namespace corvale
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QgsApplication app(argc, argv, true);
+  // The postgres provider is a plugin under QGIS's install prefix.
+  QgsApplication::setPrefixPath(QStringLiteral(CMAKE_INSTALL_PREFIX), true);
+  QgsApplication::initQgis();
+  const int result = RUN_ALL_TESTS();
+  QgsApplication::exitQgis();
+  return result;
+}

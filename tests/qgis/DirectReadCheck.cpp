@@ -1,0 +1,73 @@
+#include "qgis/DirectReadCheck.h"
+
+#include <set>
+
+#include <qgsfeatureiterator.h>
+#include <qgslayertree.h>
+
+#include "hosts/qgis/GpkgTextReader.h"
+#include "hosts/qgis/PgTextReader.h"
+#include "map/CorvaleGIS_ArcMap.h"
+#include "runtime/TextList.h"
+
+namespace corvale::testing {
+
+const char* nameOf(Reader reader) {
+  switch (reader) {
+    case Reader::Gpkg: return "GeoPackage reader";
+    case Reader::Postgres: return "PostgreSQL reader";
+    default: return "QGIS";
+  }
+}
+
+Reader readerFor(const QgsVectorLayer& layer, const QString& field) {
+  const QgsAttributeList fields{layer.fields().lookupField(field)};
+  const bool gpkg = qgis::GpkgTextReader::open(layer, fields) != nullptr;
+  const bool postgres = qgis::PgTextReader::open(layer, fields) != nullptr;
+  EXPECT_FALSE(gpkg && postgres) << "two readers for " << layer.source().toStdString();
+  return gpkg ? Reader::Gpkg : postgres ? Reader::Postgres : Reader::Qgis;
+}
+
+std::vector<std::string> namesViaQgis(QgsVectorLayer& layer, const QString& field) {
+  const int index = layer.fields().lookupField(field);
+  EXPECT_GE(index, 0) << field.toStdString();
+  EXPECT_EQ(layer.fields().at(index).type(), QVariant::String) << field.toStdString();
+  QgsFeatureRequest request;
+  request.setFlags(QgsFeatureRequest::NoGeometry);
+  request.setSubsetOfAttributes(QgsAttributeList{index});
+  QgsFeatureIterator it = layer.getFeatures(request);
+  TextList names(true);
+  std::set<std::string> seen;
+  QgsFeature feature;
+  while (it.nextFeature(feature)) {
+    const QVariant value = feature.attribute(index);
+    if (value.isNull()) continue;
+    std::string text = value.toString().toUtf8().toStdString();
+    if (seen.insert(text).second && !text.empty()) names.append(std::move(text));
+  }
+  return names.entries();
+}
+
+void DirectReadFixture::check(QgsVectorLayer* layer, const QString& field,
+                              const std::string& label) {
+  SCOPED_TRACE(label + " (" + layer->source().toStdString() + ")");
+  ASSERT_TRUE(layer->isValid());
+  ASSERT_TRUE(layer->isSpatial());
+  const std::string name = "corpus layer " + std::to_string(++added_);
+  layer->setName(QString::fromStdString(name));
+  project.addMapLayer(layer, false);
+  project.layerTreeRoot()->insertLayer(0, layer);
+
+  const Reader reader = readerFor(*layer, field);
+  served[reader].push_back(label);
+  const std::vector<std::string> expected = namesViaQgis(*layer, field);
+  const size_t reports = messages().size();
+  TextListBox listed(true);
+  LoadListWithUniqueFieldValues(name, field.toStdString(), listed, false, nullptr);
+  EXPECT_EQ(messages().size(), reports) << "a report while listing, read by " << nameOf(reader)
+                                        << ": " << messages().back();
+  EXPECT_EQ(listed.entries(), expected) << "read by " << nameOf(reader);
+  EXPECT_FALSE(expected.empty()) << "a corpus layer that lists nothing proves nothing";
+}
+
+}  // namespace corvale::testing
