@@ -73,7 +73,13 @@ void Win32ListBox::userSelectionChanged() {
   if (fills != fills_ || row >= entries_.count()) return;
   entries_.select(row < 0 ? -1 : row);
   showSelection();
-  if (row >= 0 && onClick_) onClick_();
+  if (row >= 0) click();
+}
+
+void Win32ListBox::click() {
+  // A copy: the handler may unload the window, and with it this list.
+  const std::function<void()> onClick = onClick_;
+  if (onClick) onClick();
 }
 
 void Win32ListBox::clear() {
@@ -106,7 +112,7 @@ void Win32ListBox::select(int32_t index) {
   refresh();
   entries_.select(index);
   showSelection();
-  if (index >= 0 && onClick_) onClick_();
+  if (index >= 0) click();
 }
 
 std::string Win32ListBox::text() {

@@ -55,6 +55,8 @@ class Win32ListBox : public host::IListBox {
  private:
   void changed();
   void showSelection();
+  /// Reports a pick; this list may be gone when it returns.
+  void click();
 
   TextList entries_;
   HWND control_;
