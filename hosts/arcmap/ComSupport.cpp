@@ -163,8 +163,10 @@ Variant variantFrom(const VARIANT& value) {
 std::optional<std::string> standardText(const VARIANT& value) {
   if (V_VT(&value) == VT_NULL) return std::nullopt;
   VariantHolder text;
+  // Booleans as "True" and "False", as the component's own text form has them,
+  // not as the numbers -1 and 0 that the conversion gives without the flag.
   const HRESULT hr = VariantChangeTypeEx(text.out(), const_cast<VARIANT*>(&value),
-                                         LOCALE_USER_DEFAULT, 0, VT_BSTR);
+                                         LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL, VT_BSTR);
   if (FAILED(hr)) raise(static_cast<int32_t>(hr), systemText(hr));
   return utf8Of(V_BSTR(&text.get()));
 }

@@ -173,7 +173,8 @@ Variant variantFrom(const VARIANT& value);
 
 /**
  * The standard text of a VARIANT: the system's conversion to a string under
- * the user's locale; nothing for null. A value that has no text is the
+ * the user's locale (numbers and dates as the locale writes them; Booleans
+ * "True" and "False"); nothing for null. A value that has no text is the
  * conversion's failure.
  */
 std::optional<std::string> standardText(const VARIANT& value);

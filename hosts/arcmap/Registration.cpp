@@ -120,6 +120,22 @@ void registerTypeLibrary(RegistrationScope scope, const std::wstring& dllPath) {
 }
 
 /// The kind of the embedded library: the DLL's own.
+constexpr const wchar_t* kLibraryKindKey = sizeof(void*) == 8 ? L"win64" : L"win32";
+
+/// True when the classes root (machine and user together) still names the library.
+bool typeLibraryRegistered() {
+  const std::wstring path = L"TypeLib\\" + braced(identity::TypeLibrary) + L"\\" +
+                            std::to_wstring(identity::kTypeLibraryMajor) + L"." +
+                            std::to_wstring(identity::kTypeLibraryMinor) + L"\\0\\" +
+                            kLibraryKindKey;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
 constexpr SYSKIND kLibraryKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 
 void unregisterTypeLibrary(RegistrationScope scope) {
@@ -129,11 +145,9 @@ void unregisterTypeLibrary(RegistrationScope scope) {
                                      identity::kTypeLibraryMinor, LOCALE_NEUTRAL, kLibraryKind)
           : UnRegisterTypeLib(identity::TypeLibrary, identity::kTypeLibraryMajor,
                               identity::kTypeLibraryMinor, LOCALE_NEUTRAL, kLibraryKind);
-  // A library that is not registered is what unregistration wants.
-  if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_CANTLOADLIBRARY ||
-      hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) {
-    return;
-  }
+  // A library that is not registered (the system's answers to that vary) is
+  // what unregistration wants.
+  if (FAILED(hr) && !typeLibraryRegistered()) return;
   hresultCheck(hr, "UnRegisterTypeLib");
 }
 
