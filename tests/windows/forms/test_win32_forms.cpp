@@ -321,13 +321,24 @@ TEST_F(Win32FormsTest, AModalShowDisablesTheOtherWindowsUntilAHideOrAnUnloadInAH
   g_modalProbe = other->hwnd();
   RECT shownAt{};
   bool visibleDuringModal = false;
+  // The focus starts at the first tab stop; the loop's dialog manager moves it with Tab.
+  std::vector<HWND> focus;
   g_onTimer = [&] {
+    focus.push_back(GetFocus());
+    if (focus.size() < 3) {
+      PostMessageW(GetFocus(), WM_KEYDOWN, VK_TAB, 0);
+      PostMessageW(GetFocus(), WM_KEYUP, VK_TAB, 0);
+      SetTimer(nullptr, 0, 50, &onTimer);
+      return;
+    }
     visibleDuringModal = IsWindowVisible(config->hwnd()) != FALSE;
     GetWindowRect(config->hwnd(), &shownAt);
     toolkit.hide(shown);
   };
   SetTimer(nullptr, 0, 50, &onTimer);
   toolkit.showModal(config);
+  EXPECT_EQ(focus, (std::vector<HWND>{config->control("List1"), config->control("List2"),
+                                      config->control("Command1")}));
   EXPECT_FALSE(g_probeEnabledDuringModal);
   EXPECT_TRUE(visibleDuringModal);
   RECT work{};
