@@ -419,6 +419,25 @@ TEST_F(Win32FormsTest, PointersAndPictures) {
   toolkit.setMousePointer(host::MousePointer::Default);
   EXPECT_EQ(cursorOver("Command4"), hand);
 
+  // The tooltip comes up over a control that has one, with the mouse resting on it.
+  ShowWindow(form->hwnd(), SW_SHOW);
+  UpdateWindow(form->hwnd());
+  SendMessageW(form->tooltips(), TTM_SETDELAYTIME, TTDT_INITIAL, 10);
+  RECT go{};
+  GetWindowRect(form->control("Command4"), &go);
+  SetCursorPos((go.left + go.right) / 2, (go.top + go.bottom) / 2);
+  POINT inside{(go.right - go.left) / 2, (go.bottom - go.top) / 2};
+  bool tipShown = false;
+  for (int round = 0; round < 40 && !tipShown; ++round) {
+    SendMessageW(form->control("Command4"), WM_MOUSEMOVE, 0, MAKELPARAM(inside.x, inside.y));
+    pump();
+    Sleep(25);
+    pump();
+    tipShown = IsWindowVisible(form->tooltips()) != FALSE;
+  }
+  EXPECT_TRUE(tipShown);
+  ShowWindow(form->hwnd(), SW_HIDE);
+
   // The command's bitmap: a 16 x 16 24-bit DIB section of the "toolbar" picture, kept.
   auto resources = load("frmResources");
   const int32_t handle = resources->pictureHandle("Picture1");
