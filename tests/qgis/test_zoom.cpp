@@ -109,13 +109,16 @@ TEST_F(QgisZoom, AStraightStreetInAnotherCoordinateSystemIsShownAlongItsLength) 
   addLayer(file, "geographic", "geographic");
   addLayer(file, "mercator", "mercator");
   for (const auto& [layer, canvasCrs] : std::vector<std::pair<std::string, std::string>>{
-           {"geographic", "EPSG:3857"}, {"mercator", "EPSG:4326"}}) {
+           {"geographic", "EPSG:3857"}, {"mercator", "EPSG:4326"}, {"geographic", "EPSG:25832"}}) {
     for (const std::string name : {"east-west", "north-south"}) {
       SCOPED_TRACE(layer + " " + name + " on " + canvasCrs);
       const QgsCoordinateReferenceSystem destination{QString::fromStdString(canvasCrs)};
       canvas->setDestinationCrs(destination);
+      // Far from the streets, at another scale. (In UTM zone 32 a street of
+      // constant latitude is tilted: its box there has a height.)
       canvas->setExtent(canvasCrs == "EPSG:4326" ? QgsRectangle(-10, 40, 30, 70)
-                                                 : QgsRectangle(-2e6, 5e6, 4e6, 1e7));
+                        : canvasCrs == "EPSG:3857" ? QgsRectangle(-2e6, 5e6, 4e6, 1e7)
+                                                   : QgsRectangle(0, 6e6, 1e6, 7e6));
       auto feature = find(layer, "name", name);
       ASSERT_TRUE(feature);
       const QgsRectangle street = scaledBox(feature, 1.0), enlarged = scaledBox(feature, 1.2);
