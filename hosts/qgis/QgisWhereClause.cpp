@@ -1,11 +1,11 @@
 #include "hosts/qgis/QgisWhereClause.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <algorithm>
 #include <optional>
 #include <tuple>
 #include <utility>
