@@ -181,8 +181,12 @@ std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
   const QString path = parts.value(QStringLiteral("path")).toString();
   if (path.isEmpty()) return nullptr;
 
+  // The connection is used by one thread at a time (this one, then the
+  // read-ahead thread alone until it has stopped): SQLite need not lock it
+  // at every step and column.
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
