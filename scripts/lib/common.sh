@@ -5,7 +5,12 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 BUILD_DIR="${CORVALE_BUILD_DIR:-$ROOT/build}"
 
 # Packages every build needs.
-CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libicu-dev)
+CORE_PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libicu-dev
+  ccache)
+
+# Builds share one compiler cache, also across clones of the project: paths
+# are taken relative to the checkout.
+export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=true
 # Packages of the QGIS host, the plugin and its tests.
 QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-dev gdal-bin
   libsqlite3-dev libpq-dev xvfb xauth python3 postgresql-15 postgresql-15-postgis-3)
@@ -42,8 +47,10 @@ build() {
   local dir="$1"
   shift
   # Options are always given whole, so that nothing left in a build folder's cache decides.
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALE_SANITIZE= \
-    -DBUILD_TESTING=ON "$@" >&2
+    -DBUILD_TESTING=ON "${launcher[@]}" "$@" >&2
   cmake --build "$dir" -j "$(nproc)" >&2
 }
 
