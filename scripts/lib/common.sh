@@ -18,8 +18,9 @@ QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-
 PACKAGE_PACKAGES=(dpkg-dev binutils lintian)
 
 # Packages of the Windows builds (MinGW-w64, 32- and 64-bit) and of their tests under Wine.
+# libwine gives the type library stdole2.tlb that widl imports.
 WINDOWS_BUILD_PACKAGES=(cmake ninja-build ccache g++-mingw-w64-i686 g++-mingw-w64-x86-64
-  mingw-w64-tools libgtest-dev libgmock-dev)
+  mingw-w64-tools libgtest-dev libgmock-dev libwine)
 WINDOWS_TEST_PACKAGES=(wine wine32:i386 wine64 fonts-wine xvfb xauth)
 
 log() { printf '== %s\n' "$*" >&2; }

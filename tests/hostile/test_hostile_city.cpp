@@ -488,27 +488,40 @@ TEST_F(ChangingCity, LayerAndFieldNamesOfAnyTextAreStoredAndReadBackExactly) {
   }
 }
 
-TEST_F(ChangingCity, ANameHoldingADoubleQuoteIsStoredUnescapedAndTheToolStaysUsable) {
-  // The file has no escape for a double quote: the name reads back cut at it.
+TEST_F(ChangingCity, ALayerNameHoldingDoubleQuotesIsStoredSoThatItReadsBackWhole) {
   auto table = host.table();
   table->addField("OBJECTID", ft::kObjectId).addField("NAME", ft::kText);
   table->addField("Shape", ft::kGeometry);
   table->addRow({{"NAME", "Ringvegen"}}, host.line({{0, 0}, {10, 10}}));
   host.map->add(host.featureLayer("Roads \"North\"", table));
-  click();
-  toolkit->whenModal(chooseAndContinue("Roads \"North\"", "NAME"));
-  pressConfigure();
-  EXPECT_EQ(configBytes(), "\"Roads \"North\"\"\r\n\"NAME\"\r\n");
-  EXPECT_EQ(state().StreetLayerName, "Roads ");
-  EXPECT_EQ(state().StreetFieldName, "NAME");
-  EXPECT_TRUE(entries("frmMain", "List1").empty());
-  EXPECT_TRUE(messages().empty());
-  EXPECT_EQ(toolkit->pointer(), MousePointer::Default);
+  host.map->add(host.featureLayer("Roads \"North\", South", table));
 
-  toolkit->whenModal(chooseAndContinue("Streets", "FULLNAME"));
+  // No form of the file carries a quote beside a comma: refused, the old file kept.
+  click();
+  toolkit->whenModal([this](memory::ScriptedForm& config) {
+    chooseAndContinue("Roads \"North\", South", "NAME")(config);
+    config.press("Command2");
+  });
   pressConfigure();
   EXPECT_EQ(configBytes(), kConfigured);
+  ASSERT_EQ(messages().size(), 1u);
+  EXPECT_TRUE(isReportAt(messages()[0], "Command1_Click frmConfig"));
+  EXPECT_NE(messages()[0].find("Roads \"North\", South"), std::string::npos) << messages()[0];
   EXPECT_EQ(entries("frmMain", "List1").size(), 8u);
+
+  toolkit->whenModal(chooseAndContinue("Roads \"North\"", "NAME"));
+  pressConfigure();
+  EXPECT_EQ(configBytes(), "Roads \"North\"\r\n\"NAME\"\r\n");
+  EXPECT_EQ(state().StreetLayerName, "Roads \"North\"");
+  EXPECT_EQ(entries("frmMain", "List1"), std::vector<std::string>{"Ringvegen"});
+  EXPECT_EQ(messages().size(), 1u);
+  EXPECT_EQ(toolkit->pointer(), MousePointer::Default);
+
+  // A later session reads the same file back whole.
+  state().StreetLayerName.clear();
+  createCommand();
+  click();
+  EXPECT_EQ(entries("frmMain", "List1"), std::vector<std::string>{"Ringvegen"});
 }
 
 }  // namespace
