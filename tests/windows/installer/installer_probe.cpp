@@ -74,13 +74,7 @@ int uninstall(int argc, wchar_t** argv) {
   std::printf("running: %ls\n", command.c_str());
 
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
-  HANDLE port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
-  JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{job, port};
-  if (!job || !port ||
-      !SetInformationJobObject(job, JobObjectAssociateCompletionPortInformation, &association,
-                               sizeof association)) {
-    return 101;
-  }
+  if (!job) return 101;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -93,18 +87,22 @@ int uninstall(int argc, wchar_t** argv) {
   WaitForSingleObject(process.hProcess, 60000);
   DWORD code = 103;
   GetExitCodeProcess(process.hProcess, &code);
-  // Then every process of the job, the uninstaller's copy among them.
-  DWORD message = 0;
-  ULONG_PTR key = 0;
-  LPOVERLAPPED overlapped = nullptr;
-  const DWORD deadline = GetTickCount() + 60000;
+  // Then every process of the job, the uninstaller's copy among them: the
+  // job's count of active processes, read until it is zero.
+  const DWORD start = GetTickCount();
   for (;;) {
-    const DWORD left = deadline - GetTickCount();
-    if (static_cast<LONG>(left) <= 0 || !GetQueuedCompletionStatus(port, &message, &key, &overlapped, left)) {
-      std::printf("the uninstaller's processes did not end within a minute\n");
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof accounting, nullptr)) {
       return 104;
     }
-    if (message == JOB_OBJECT_MSG_ACTIVE_PROCESS_ZERO) break;
+    if (accounting.ActiveProcesses == 0) break;
+    if (GetTickCount() - start > 60000) {
+      std::printf("%lu of the uninstaller's processes still run after a minute\n",
+                  static_cast<unsigned long>(accounting.ActiveProcesses));
+      return 105;
+    }
+    Sleep(100);
   }
   std::printf("exit code: %lu\n", static_cast<unsigned long>(code));
   return static_cast<int>(code);

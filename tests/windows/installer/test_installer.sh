@@ -7,7 +7,8 @@
 # created through COM from the installed DLL. Then the silent uninstaller
 # (the entry's QuietUninstallString): the registry is as before the install,
 # the DLL is gone and a configuration file is kept with its folder; a second
-# install and an uninstall with /REMOVECONFIG remove that too.
+# install and an uninstall with /REMOVECONFIG remove that too. Last, the
+# configuration folder on an earlier drive that has a "Program Files" folder.
 # In a 64-bit build this is the 64-bit variant of the installer (amd64-unicode,
 # $PROGRAMFILES64, the 64-bit registry view) under 64-bit Wine: the product's
 # installer is the 32-bit one, which a kernel without 32-bit support cannot run.
@@ -144,6 +145,31 @@ wine "$probe" uninstall /REMOVECONFIG | tr -d '\r' || status=$?
 [ "$status" -eq 0 ] || fail "the uninstaller with /REMOVECONFIG exited with $status"
 [ ! -e "$company" ] || fail "/REMOVECONFIG left $(find "$company" | sed "s|$prefix/||" | tr '\n' ' ')"
 same_registry uninstall-removing
+
+# 8. The configuration folder is where the component looks: on the first
+# drive, A to Z, whose root holds a folder "Program Files" (a file of that name
+# does not count), also when that is not the drive of the DLL's Program Files
+# folder. Drive A: gets such a file, drive B: such a folder.
+mkdir -p "$work/drive-a" "$work/drive-b/Program Files"
+touch "$work/drive-a/Program Files"
+ln -sfn "$work/drive-a" "$prefix/dosdevices/a:"
+ln -sfn "$work/drive-b" "$prefix/dosdevices/b:"
+: >"$calls"
+status=0
+wine "$installer" /S || status=$?
+[ "$status" -eq 0 ] || fail "the install with drive B: exited with $status"
+[ -f "$folder/CorvaleStreetSearch.dll" ] || fail "with drive B: the DLL is not in $install_dir"
+[ -d "$work/drive-b/Program Files/CorvaleGIS/CorvaleStreetSearch" ] ||
+  fail "no configuration folder B:\\Program Files\\CorvaleGIS\\CorvaleStreetSearch"
+actual_call="$(tr -d '\r' <"$calls" 2>/dev/null || true)"
+[ "$actual_call" = "${expected_call/C:/B:}" ] || fail "with drive B: icacls was called as:
+${actual_call:-(never)}"
+status=0
+wine "$probe" uninstall /REMOVECONFIG | tr -d '\r' || status=$?
+[ "$status" -eq 0 ] || fail "the uninstaller with drive B: exited with $status"
+[ ! -e "$work/drive-b/Program Files/CorvaleGIS" ] || fail "the uninstaller left B:\\Program Files\\CorvaleGIS"
+[ ! -e "$company" ] || fail "with drive B: the uninstaller left $company"
+same_registry uninstall-drive-b
 
 [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 echo "the installer, its registration, its uninstaller: all as expected"
