@@ -138,16 +138,22 @@ void Win32Form::build() {
   twipsPerPixel_ = kTwipsPerInch / dpi_;
 
   HMODULE module = thisModule();
-  static const bool registered = [module] {
+  // The class outlives this module when the module is unloaded and loaded again (a COM
+  // server is): a registration that does not lead to this very procedure is renewed.
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  const bool current = GetClassInfoExW(module, kFormClass, &existing) &&
+                       existing.lpfnWndProc == &Win32Form::windowProc;
+  if (!current) {
+    UnregisterClassW(kFormClass, module);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = &Win32Form::windowProc;
     windowClass.hInstance = module;
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.lpszClassName = kFormClass;
-    return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  if (!registered) raise(err::kOutOfMemory);
+    if (!RegisterClassExW(&windowClass)) raise(err::kOutOfMemory);
+  }
 
   if (!layout_.backgroundPicture.empty()) {
     background_ = findPicture(layout_.backgroundPicture);
