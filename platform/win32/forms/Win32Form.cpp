@@ -69,7 +69,9 @@ Win32Form::Win32Form(Win32Toolkit& toolkit, const host::FormLayout& layout,
 Win32Form::~Win32Form() {
   for (ModalShow* modal : modals_)
     modal->ended = true;
-  if (hwnd_) {
+  // Only the thread that made the window may destroy it; a window whose thread has ended
+  // went with it.
+  if (hwnd_ && GetWindowThreadProcessId(hwnd_, nullptr) == GetCurrentThreadId()) {
     unloading_ = true;
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     DestroyWindow(hwnd_);
