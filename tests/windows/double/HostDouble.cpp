@@ -20,12 +20,13 @@ struct World::Records {
   int refreshes = 0;
   std::vector<ProgressRun> progress;
   std::vector<FrameRecord> frames;
-  int framesCreated = 0;
+  int framesCreated = 0, framesSinceStart = 0;
   LONGLONG readingTicks = 0;
+  LONGLONG lastReadingEnd = 0;
 
-  FrameRecord* frame(int number) {
+  FrameRecord* frame(int id) {
     for (auto& f : frames) {
-      if (f.number == number) return &f;
+      if (f.id == id) return &f;
     }
     return nullptr;
   }
@@ -43,6 +44,7 @@ class ReadingClock {
     auto& r = World::get().records();
     std::lock_guard lock(r.mutex);
     r.readingTicks += end.QuadPart - start_.QuadPart;
+    r.lastReadingEnd = end.QuadPart;
   }
 
  private:
@@ -112,7 +114,7 @@ class QueryFilterObject : public Object {
   std::string clause;
   OP setWhereClause(Face* self, BSTR clause) {
     return serve<QueryFilterObject>(self, "IQueryFilter.WhereClause", [&](QueryFilterObject& f) {
-      f.clause = utf8Of(clause);
+      f.clause = utf8OfBstr(clause);
       return S_OK;
     });
   }
@@ -245,7 +247,7 @@ class TableObject : public Object {
 
   OP findField(Face* self, BSTR name, LONG* out) {
     return serve<TableObject>(self, "IClass.FindField", [&](TableObject& t) {
-      *out = t.data.index(utf8Of(name));
+      *out = t.data.index(utf8OfBstr(name));
       return S_OK;
     });
   }
@@ -395,7 +397,7 @@ class ProgressObject : public Object {
     });
   }
   OP setMessage(Face* self, BSTR text) {
-    return record(self, "IStepProgressor.Message", [&](ProgressRun& run) { run.message = utf8Of(text); });
+    return record(self, "IStepProgressor.Message", [&](ProgressRun& run) { run.message = utf8OfBstr(text); });
   }
   OP show(Face* self) {
     HRESULT hr = record(self, "IProgressor.Show", [](ProgressRun& run) {
@@ -469,10 +471,10 @@ class ApplicationObject : public Object {
 class FrameWindowObject : public Object {
  public:
   FrameWindowObject();
-  int number;
+  int id;
   HWND hwnd = nullptr;
   IDispatch* window = nullptr;
-  FrameRecord* record() { return World::get().records().frame(number); }
+  FrameRecord* record() { return World::get().records().frame(id); }
   void lastReleased() override;
 
   OP create(Face* self, IDispatch* window);
@@ -789,9 +791,10 @@ FrameWindowObject::FrameWindowObject() : Object("frame window", {&ifs().frameWin
                          CW_USEDEFAULT, 200, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   auto& r = World::get().records();
   std::lock_guard lock(r.mutex);
-  number = ++r.framesCreated;
+  id = ++r.framesCreated;
   FrameRecord f;
-  f.number = number;
+  f.id = id;
+  f.number = ++r.framesSinceStart;
   f.frame = hwnd;
   r.frames.push_back(f);
 }
@@ -888,7 +891,7 @@ HRESULT FrameWindowObject::setCaption(Face* self, BSTR caption) {
     {
       auto& r = World::get().records();
       std::lock_guard lock(r.mutex);
-      f.record()->caption = utf8Of(caption);
+      f.record()->caption = utf8OfBstr(caption);
       snapshot = *f.record();
     }
     auto m = frameMembers(snapshot);
@@ -1061,6 +1064,10 @@ void World::buildManyNames(int n) {
 }
 
 void World::start() {
+  {
+    std::lock_guard lock(state_->records.mutex);
+    state_->records.framesSinceStart = 0;
+  }
   std::vector<Held<TableObject>> tableObjects;
   for (auto& t : tables) tableObjects.push_back(Held<TableObject>(new TableObject(t)));
   auto map = make<MapObject>();
@@ -1125,6 +1132,11 @@ double World::readingSeconds() const {
   QueryPerformanceFrequency(&f);
   std::lock_guard lock(state_->records.mutex);
   return static_cast<double>(state_->records.readingTicks) / static_cast<double>(f.QuadPart);
+}
+
+LONGLONG World::lastReadingEnd() const {
+  std::lock_guard lock(state_->records.mutex);
+  return state_->records.lastReadingEnd;
 }
 
 void World::resetReadingTime() {

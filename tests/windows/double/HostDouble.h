@@ -70,6 +70,9 @@ struct ProgressRun {
 
 /// One of the host's frame windows, as the double saw it.
 struct FrameRecord {
+  /// Unique in the process.
+  int id = 0;
+  /// The frame's number among those created since the host started, from 1.
   int number = 0;
   HWND frame = nullptr;
   HWND attached = nullptr;
@@ -112,6 +115,8 @@ class World {
   /// Seconds spent inside the table, cursor and row operations that read rows.
   double readingSeconds() const;
   void resetReadingTime();
+  /// The performance counter when the last row-reading operation returned.
+  LONGLONG lastReadingEnd() const;
 
   // Used by the objects of the double.
   struct Records;

@@ -83,7 +83,7 @@ GUID guidOf(const char* text) {
 std::string textOf(const GUID& id) {
   wchar_t buffer[64];
   StringFromGUID2(id, buffer, 64);
-  return utf8Of(buffer);
+  return utf8Of(buffer, -1);
 }
 
 const Interface& declareInterface(const char* iid, const char* name,
@@ -239,6 +239,6 @@ std::string utf8Of(const wchar_t* text, int length) {
   return s;
 }
 
-std::string utf8Of(BSTR text) { return text ? utf8Of(text, static_cast<int>(SysStringLen(text))) : ""; }
+std::string utf8OfBstr(BSTR text) { return text ? utf8Of(text, static_cast<int>(SysStringLen(text))) : ""; }
 
 }  // namespace corvale::windouble

@@ -167,6 +167,7 @@ HRESULT giveOut(Object* object, const GUID& iid, void** out);
 
 BSTR bstrOf(const std::string& utf8);
 std::string utf8Of(const wchar_t* text, int length = -1);
-std::string utf8Of(BSTR text);
+/// A BSTR's text, by its stored length (embedded nulls kept).
+std::string utf8OfBstr(BSTR text);
 
 }  // namespace corvale::windouble

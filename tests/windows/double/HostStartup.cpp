@@ -69,7 +69,7 @@ CLSID findCommandClass() {
   for (const CLSID& id : classesOfCategory(kCATID_Commands)) {
     LPOLESTR progId = nullptr;
     if (SUCCEEDED(ProgIDFromCLSID(id, &progId))) {
-      const bool ours = utf8Of(progId) == kProgId;
+      const bool ours = utf8Of(progId, -1) == kProgId;
       CoTaskMemFree(progId);
       if (ours) return id;
     }
@@ -95,7 +95,7 @@ CommandProperties Command::readProperties() {
   auto text = [&](HRESULT(STDMETHODCALLTYPE * getter)(void*, BSTR*), std::string& into) {
     BSTR s = nullptr;
     props.statuses.push_back(getter(p_, &s));
-    into = utf8Of(s);
+    into = utf8OfBstr(s);
     SysFreeString(s);
   };
   const CommandTable& t = *p_->table;
@@ -116,7 +116,7 @@ CommandProperties Command::readProperties() {
 std::string configPath() {
   wchar_t folder[MAX_PATH] = L"";
   SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, folder);
-  return utf8Of(folder) + "\\CorvaleGIS\\CorvaleStreetSearch\\config";
+  return utf8Of(folder, -1) + "\\CorvaleGIS\\CorvaleStreetSearch\\config";
 }
 
 std::string readConfigBytes() {

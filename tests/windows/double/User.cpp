@@ -90,7 +90,7 @@ std::string windowText(HWND hwnd) {
 std::string className(HWND hwnd) {
   wchar_t name[128] = L"";
   GetClassNameW(hwnd, name, 128);
-  return utf8Of(name);
+  return utf8Of(name, -1);
 }
 
 std::vector<HWND> descendants(HWND root, const std::string& cls) {
@@ -194,9 +194,9 @@ HWND User::searchFrame() {
   HWND found = nullptr;
   int newest = 0;
   for (const FrameRecord& f : World::get().frames()) {
-    if (!f.released && f.number > newest && f.caption == kProduct && IsWindow(f.frame) && IsWindowVisible(f.frame)) {
+    if (!f.released && f.id > newest && f.caption == kProduct && IsWindow(f.frame) && IsWindowVisible(f.frame)) {
       found = f.frame;
-      newest = f.number;
+      newest = f.id;
     }
   }
   return found;
@@ -268,6 +268,21 @@ void User::pressContinue() {
 
 void User::pressCancel() {
   press(configWindow(), "Cancel", "cancel");
+  if (!topLevel(kConfigCaption)) Transcript::get().add("window", {{"state", "closed"}, {"window", kConfigCaption}});
+}
+
+void User::startRecording() {
+  settle();
+  Transcript::get().clear();
+  World::get().clearRecords();
+}
+
+void User::closeConfigWindow() {
+  HWND config = topLevel(kConfigCaption);
+  if (!config) return;
+  Transcript::get().add("action", {{"action", "close"}, {"argument", kConfigCaption}});
+  PostMessageW(config, WM_CLOSE, 0, 0);
+  settle();
   if (!topLevel(kConfigCaption)) Transcript::get().add("window", {{"state", "closed"}, {"window", kConfigCaption}});
 }
 

@@ -63,6 +63,10 @@ class User {
   void pick(const std::string& name);
   void pressConfigure();
   void pressHelp();
+  /// Forgets what the transcript and the host recorded so far (after setting the scene).
+  void startRecording();
+  /// Closes the configuration window with its close control when it is open.
+  void closeConfigWindow();
   /// Writes the end state to the transcript.
   void recordState();
 

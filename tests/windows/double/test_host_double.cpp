@@ -90,7 +90,7 @@ class HostDouble : public ::testing::Test {
   std::string layerName(void* layer) {
     BSTR name = nullptr;
     EXPECT_EQ(call(layer, 3, &name), S_OK);
-    std::string s = utf8Of(name);
+    std::string s = utf8OfBstr(name);
     SysFreeString(name);
     return s;
   }
