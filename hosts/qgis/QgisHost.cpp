@@ -3,10 +3,10 @@
 #include <QStatusBar>
 #include <QWidget>
 
-#include "hosts/qgis/QgisApplication.h"
-#include "hosts/qgis/QgisFrameWindow.h"
-#include "hosts/qgis/QgisProgressIndicator.h"
-#include "hosts/qgis/QgisQueryFilter.h"
+#include "hosts/qgis/model/QgisApplication.h"
+#include "hosts/qgis/ui/QgisFrameWindow.h"
+#include "hosts/qgis/ui/QgisProgressIndicator.h"
+#include "hosts/qgis/model/QgisQueryFilter.h"
 
 namespace corvale::qgis {
 

@@ -11,7 +11,7 @@
 
 #include <qgsexpression.h>
 
-#include "hosts/qgis/QgisWhereClause.h"
+#include "hosts/qgis/model/QgisWhereClause.h"
 #include "runtime/Failure.h"
 
 using namespace corvale;

@@ -17,7 +17,7 @@
 #include <qgsfeatureiterator.h>
 #include <qgsvectorlayer.h>
 
-#include "hosts/qgis/PgTextReader.h"
+#include "hosts/qgis/read/PgTextReader.h"
 
 namespace corvale {
 namespace {

@@ -5,8 +5,8 @@
 #include <qgsfeatureiterator.h>
 #include <qgslayertree.h>
 
-#include "hosts/qgis/GpkgTextReader.h"
-#include "hosts/qgis/PgTextReader.h"
+#include "hosts/qgis/read/GpkgTextReader.h"
+#include "hosts/qgis/read/PgTextReader.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "runtime/TextList.h"
 

@@ -16,7 +16,7 @@
 #include "host/Application.h"
 #include "hosts/memory/ScriptedToolkit.h"
 #include "hosts/qgis/QgisHost.h"
-#include "hosts/qgis/QgisProgressIndicator.h"
+#include "hosts/qgis/ui/QgisProgressIndicator.h"
 #include "support/TempFolder.h"
 
 namespace corvale::testing {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "GpkgWriter.h"
-#include "hosts/qgis/QgisGeometry.h"
+#include "hosts/qgis/model/QgisGeometry.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "qgis/OgrReference.h"
 #include "qgis/QgisFixture.h"

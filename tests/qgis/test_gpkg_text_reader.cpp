@@ -5,7 +5,7 @@
 #include <qgsfeatureiterator.h>
 
 #include "GpkgWriter.h"
-#include "hosts/qgis/GpkgTextReader.h"
+#include "hosts/qgis/read/GpkgTextReader.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "qgis/OgrReference.h"
 #include "qgis/QgisFixture.h"

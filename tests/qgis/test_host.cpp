@@ -3,7 +3,7 @@
 #include <QMainWindow>
 
 #include "host/Services.h"
-#include "hosts/qgis/QgisFrameWindow.h"
+#include "hosts/qgis/ui/QgisFrameWindow.h"
 #include "hosts/qgis/QgisHost.h"
 #include "qgis/QgisFixture.h"
 #include "state/ProductState.h"

@@ -12,7 +12,7 @@
 #include <QStatusBar>
 #include <QWindow>
 
-#include "hosts/qgis/QgisProgressIndicator.h"
+#include "hosts/qgis/ui/QgisProgressIndicator.h"
 #include "runtime/Failure.h"
 
 namespace corvale {

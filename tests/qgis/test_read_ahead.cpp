@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "hosts/qgis/ReadAhead.h"
+#include "hosts/qgis/read/ReadAhead.h"
 #include "runtime/Failure.h"
 
 namespace corvale {

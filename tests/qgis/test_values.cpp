@@ -13,8 +13,8 @@
 #include <qgsgeometry.h>
 
 #include "host/Data.h"
-#include "hosts/qgis/QgisText.h"
-#include "hosts/qgis/QgisValues.h"
+#include "hosts/qgis/common/QgisText.h"
+#include "hosts/qgis/model/QgisValues.h"
 #include "runtime/Failure.h"
 
 namespace corvale {

@@ -12,7 +12,7 @@
 #include <qgsfields.h>
 
 #include "host/Data.h"
-#include "hosts/qgis/QgisWhereClause.h"
+#include "hosts/qgis/model/QgisWhereClause.h"
 #include "runtime/Failure.h"
 #include "runtime/Variant.h"
 

@@ -9,7 +9,7 @@
 
 #include "GpkgWriter.h"
 #include "host/Services.h"
-#include "hosts/qgis/QgisGeometry.h"
+#include "hosts/qgis/model/QgisGeometry.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "qgis/QgisFixture.h"
 #include "state/ProductState.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/Services.h"
-#include "hosts/qgis/QgisFrameWindow.h"
+#include "hosts/qgis/ui/QgisFrameWindow.h"
 #include "platform/qt/QtForm.h"
 #include "platform/qt/QtToolkit.h"
 

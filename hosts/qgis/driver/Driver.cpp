@@ -21,7 +21,7 @@
 #include <qgsrasterlayer.h>
 #include <qgsvectorlayer.h>
 
-#include "hosts/qgis/QgisFrameWindow.h"
+#include "hosts/qgis/ui/QgisFrameWindow.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "state/ProductState.h"
 #include "windows/frmMain.h"

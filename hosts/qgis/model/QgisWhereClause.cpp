@@ -1,4 +1,4 @@
-#include "hosts/qgis/QgisWhereClause.h"
+#include "hosts/qgis/model/QgisWhereClause.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +13,7 @@
 #include <qgsexpression.h>
 
 #include "host/Data.h"
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisText.h"
 #include "runtime/Failure.h"
 #include "runtime/Text.h"
 

@@ -11,7 +11,7 @@
 #include <qgsvectorlayer.h>
 
 #include "host/Data.h"
-#include "hosts/qgis/QgisWhereClause.h"
+#include "hosts/qgis/model/QgisWhereClause.h"
 
 namespace corvale::qgis {
 

@@ -1,13 +1,13 @@
-#include "hosts/qgis/QgisVectorTable.h"
+#include "hosts/qgis/model/QgisVectorTable.h"
 
 #include <limits>
 
 #include <qgsexpressioncontextutils.h>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisFields.h"
-#include "hosts/qgis/QgisRowCursor.h"
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/model/QgisFields.h"
+#include "hosts/qgis/model/QgisRowCursor.h"
+#include "hosts/qgis/common/QgisText.h"
 #include "runtime/Text.h"
 
 namespace corvale::qgis {

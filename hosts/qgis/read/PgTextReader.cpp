@@ -1,4 +1,4 @@
-#include "hosts/qgis/PgTextReader.h"
+#include "hosts/qgis/read/PgTextReader.h"
 
 #include <cstdlib>
 #include <string>
@@ -10,7 +10,7 @@
 #include <qgsvectordataprovider.h>
 #include <qgswkbtypes.h>
 
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisText.h"
 
 namespace corvale::qgis {
 

@@ -1,9 +1,9 @@
-#include "hosts/qgis/QgisApplication.h"
+#include "hosts/qgis/model/QgisApplication.h"
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisMap.h"
-#include "hosts/qgis/QgisMapView.h"
-#include "hosts/qgis/QgisProgressIndicator.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/model/QgisMap.h"
+#include "hosts/qgis/model/QgisMapView.h"
+#include "hosts/qgis/ui/QgisProgressIndicator.h"
 
 namespace corvale::qgis {
 

@@ -1,4 +1,4 @@
-#include "hosts/qgis/QgisProgressIndicator.h"
+#include "hosts/qgis/ui/QgisProgressIndicator.h"
 
 #include <algorithm>
 #include <ctime>
@@ -8,8 +8,8 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/common/QgisText.h"
 
 namespace corvale::qgis {
 

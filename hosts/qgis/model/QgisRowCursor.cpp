@@ -1,12 +1,12 @@
-#include "hosts/qgis/QgisRowCursor.h"
+#include "hosts/qgis/model/QgisRowCursor.h"
 
 #include <algorithm>
 
-#include "hosts/qgis/GpkgTextReader.h"
-#include "hosts/qgis/PgTextReader.h"
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisText.h"
-#include "hosts/qgis/QgisValues.h"
+#include "hosts/qgis/read/GpkgTextReader.h"
+#include "hosts/qgis/read/PgTextReader.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/common/QgisText.h"
+#include "hosts/qgis/model/QgisValues.h"
 
 namespace corvale::qgis {
 

@@ -1,4 +1,4 @@
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisText.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,12 +1,12 @@
-#include "hosts/qgis/QgisFields.h"
+#include "hosts/qgis/model/QgisFields.h"
 
 #include <limits>
 
 #include <qgsvectorlayer.h>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisText.h"
-#include "hosts/qgis/QgisValues.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/common/QgisText.h"
+#include "hosts/qgis/model/QgisValues.h"
 
 namespace corvale::qgis {
 

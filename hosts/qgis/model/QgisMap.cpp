@@ -1,11 +1,11 @@
-#include "hosts/qgis/QgisMap.h"
+#include "hosts/qgis/model/QgisMap.h"
 
 #include <limits>
 
 #include <qgslayertree.h>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisLayers.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/model/QgisLayers.h"
 
 namespace corvale::qgis {
 

@@ -1,4 +1,4 @@
-#include "hosts/qgis/QgisValues.h"
+#include "hosts/qgis/model/QgisValues.h"
 
 #include <limits>
 
@@ -9,7 +9,7 @@
 #include <qgsfield.h>
 
 #include "host/Data.h"
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisText.h"
 
 namespace corvale::qgis {
 

@@ -1,4 +1,4 @@
-#include "hosts/qgis/QgisGeometry.h"
+#include "hosts/qgis/model/QgisGeometry.h"
 
 #include <limits>
 

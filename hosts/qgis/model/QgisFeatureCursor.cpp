@@ -1,8 +1,8 @@
-#include "hosts/qgis/QgisFeatureCursor.h"
+#include "hosts/qgis/model/QgisFeatureCursor.h"
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisGeometry.h"
-#include "hosts/qgis/QgisValues.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/model/QgisGeometry.h"
+#include "hosts/qgis/model/QgisValues.h"
 
 namespace corvale::qgis {
 

@@ -1,4 +1,4 @@
-#include "hosts/qgis/QgisFrameWindow.h"
+#include "hosts/qgis/ui/QgisFrameWindow.h"
 
 #include <QCloseEvent>
 #include <functional>

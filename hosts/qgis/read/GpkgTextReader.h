@@ -10,7 +10,7 @@
 #include <qgsfeature.h>
 #include <qgsvectorlayer.h>
 
-#include "hosts/qgis/ReadAhead.h"
+#include "hosts/qgis/read/ReadAhead.h"
 
 namespace corvale::qgis {
 

@@ -1,9 +1,9 @@
-#include "hosts/qgis/ReadAhead.h"
+#include "hosts/qgis/read/ReadAhead.h"
 
 #include <new>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/common/QgisText.h"
 
 namespace corvale::qgis {
 

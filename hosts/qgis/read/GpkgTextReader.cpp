@@ -1,4 +1,4 @@
-#include "hosts/qgis/GpkgTextReader.h"
+#include "hosts/qgis/read/GpkgTextReader.h"
 
 #include <cstring>
 
@@ -7,8 +7,8 @@
 #include <qgsproviderregistry.h>
 #include <qgsvectordataprovider.h>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/common/QgisText.h"
 
 namespace corvale::qgis {
 

@@ -13,7 +13,7 @@
 #include <qgsvectorlayer.h>
 
 #include "host/MapModel.h"
-#include "hosts/qgis/QgisVectorTable.h"
+#include "hosts/qgis/model/QgisVectorTable.h"
 
 namespace corvale::qgis {
 

@@ -1,13 +1,13 @@
-#include "hosts/qgis/QgisLayers.h"
+#include "hosts/qgis/model/QgisLayers.h"
 
 #include <limits>
 
 #include <qgslayertree.h>
 #include <qgslayertreelayer.h>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisFeatureCursor.h"
-#include "hosts/qgis/QgisText.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/model/QgisFeatureCursor.h"
+#include "hosts/qgis/common/QgisText.h"
 
 namespace corvale::qgis {
 

@@ -1,4 +1,4 @@
-#include "hosts/qgis/QgisMapView.h"
+#include "hosts/qgis/model/QgisMapView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 #include <qgscoordinatetransform.h>
 #include <qgsexception.h>
 
-#include "hosts/qgis/QgisFailure.h"
-#include "hosts/qgis/QgisGeometry.h"
+#include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/model/QgisGeometry.h"
 
 namespace corvale::qgis {
 
