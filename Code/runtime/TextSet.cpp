@@ -63,7 +63,7 @@ uint64_t TextSet::hashOf(std::string_view text) {
 size_t TextSet::find(std::string_view text, uint64_t hash) const {
   const size_t mask = slots_.size() - 1;
   const auto tag = static_cast<uint32_t>(hash >> 32);
-  size_t at = static_cast<size_t>(tag >> (32 - bits_));
+  size_t at = firstSlot(hash);
   size_t probes = 0;
   for (;;) {
     const Slot& slot = slots_[at];
@@ -85,8 +85,9 @@ bool TextSet::contains(std::string_view text) const {
   return slots_[find(text, hashOf(text))].text != nullptr;
 }
 
-bool TextSet::insert(std::string_view text) {
-  const uint64_t hash = hashOf(text);
+bool TextSet::insert(std::string_view text) { return insert(text, hashOf(text)); }
+
+bool TextSet::insert(std::string_view text, uint64_t hash) {
   size_t at = find(text, hash);
   if (slots_[at].text) return false;
   if (text.size() > std::numeric_limits<uint32_t>::max()) raise(err::kOutOfMemory);
@@ -101,6 +102,22 @@ bool TextSet::insert(std::string_view text) {
   slot.text = keep(text);
   ++size_;
   return true;
+}
+
+void TextSet::prefetchSlot(uint64_t hash) const {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(&slots_[firstSlot(hash)]);
+#else
+  (void)hash;
+#endif
+}
+
+void TextSet::prefetchText(uint64_t hash) const {
+#if defined(__GNUC__) || defined(__clang__)
+  if (const char* text = slots_[firstSlot(hash)].text) __builtin_prefetch(text);
+#else
+  (void)hash;
+#endif
 }
 
 const char* TextSet::keep(std::string_view text) {

@@ -32,11 +32,23 @@ class TextSet {
 
   /// Adds the text if it is not in the set yet; true when it was added.
   bool insert(std::string_view text);
+  /// The same, for a text whose hashOf() the caller has already computed.
+  bool insert(std::string_view text, uint64_t hash);
   bool contains(std::string_view text) const;
   size_t size() const { return size_; }
 
   /// The hash the set files a text under (the same on every call of a process).
   static uint64_t hashOf(std::string_view text);
+
+  /**
+   * Hints for a caller that knows the next texts before it looks them up:
+   * prefetchSlot() asks the processor to bring the slot where the look-up of
+   * that hash begins into its cache, and prefetchText(), called a little later,
+   * the text that slot keeps. Neither changes anything nor waits for memory,
+   * apart from prefetchText() reading the slot; both may be left out.
+   */
+  void prefetchSlot(uint64_t hash) const;
+  void prefetchText(uint64_t hash) const;
 
   /// Look-ups so far that read a slot other than the first one tried, and
   /// slots read past the first in all: how well the hash spreads the texts.
@@ -52,6 +64,9 @@ class TextSet {
     const char* text = nullptr;
   };
 
+  size_t firstSlot(uint64_t hash) const {
+    return static_cast<size_t>(static_cast<uint32_t>(hash >> 32) >> (32 - bits_));
+  }
   /// The slot that holds the text, or the free slot where it belongs.
   size_t find(std::string_view text, uint64_t hash) const;
   /// Copies a text into the blocks.
