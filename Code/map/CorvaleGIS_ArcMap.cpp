@@ -1,5 +1,6 @@
 #include "map/CorvaleGIS_ArcMap.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,98 @@ void walkFeatureLayers(const std::function<void(const std::shared_ptr<ILayer>&)>
     }
   }
 }
+
+/**
+ * The distinct values of a read, in the order of the rows: each row's text is
+ * looked up in the seen-set and a new non-empty one is appended to the list.
+ * A look-up waits for memory twice (the set's slot, then the text it keeps),
+ * so the texts are looked up a few rows after they are read: a row's text is
+ * copied and hashed as it is read, its slot fetched into the cache then, its
+ * kept text one row later, and the look-up made kDepth rows later. finish()
+ * looks up the rows still waiting; the list thus gets exactly what a look-up
+ * at each row would give, in the same order.
+ */
+class DistinctTexts {
+ public:
+  DistinctTexts(TextSet& seen, IListBox& list) : seen_(seen), list_(list) {}
+
+  /// A row's text, or nothing for a null value.
+  void add(std::optional<std::string_view> text) {
+    if (waiting_ == kDepth) lookUpOldest();
+    Pending& row = pending_[(oldest_ + waiting_) % kDepth];
+    row.null = !text;
+    if (text) {
+      row.text.assign(text->data(), text->size());
+      row.hash = TextSet::hashOf(row.text);
+      seen_.prefetchSlot(row.hash);
+    }
+    if (waiting_ > 0) {
+      const Pending& previous = pending_[(oldest_ + waiting_ - 1) % kDepth];
+      if (!previous.null) seen_.prefetchText(previous.hash);
+    }
+    ++waiting_;
+  }
+
+  /// Looks up every row still waiting.
+  void finish() {
+    while (waiting_ > 0)
+      lookUpOldest();
+  }
+
+ private:
+  static constexpr size_t kDepth = 4;
+  struct Pending {
+    std::string text;
+    uint64_t hash = 0;
+    bool null = true;
+  };
+
+  void lookUpOldest() {
+    Pending& row = pending_[oldest_];
+    oldest_ = (oldest_ + 1) % kDepth;
+    --waiting_;
+    if (!row.null && seen_.insert(row.text, row.hash) && !row.text.empty()) list_.append(row.text);
+  }
+
+  TextSet& seen_;
+  IListBox& list_;
+  std::array<Pending, kDepth> pending_;
+  size_t oldest_ = 0;
+  size_t waiting_ = 0;
+};
+
+/**
+ * The values interface of a row. A cursor hands out the same few row objects
+ * again and again (a plain loop alternates two), so the interface is asked for
+ * once per object, not once per row. Rows are remembered without a reference
+ * of their own: a cursor may reuse a row object only when nobody else holds it.
+ */
+class RowValuesOf {
+ public:
+  IRowValues& operator()(const std::shared_ptr<IRow>& row) {
+    for (const Known& known : known_) {
+      // The same control block is the same object: a remembered one cannot
+      // be freed and given to another object while it is remembered.
+      if (!known.row.owner_before(row) && !row.owner_before(known.row) && known.values) {
+        return *known.values;
+      }
+    }
+    Known& known = known_[next_];
+    next_ = (next_ + 1) % known_.size();
+    auto values = query<IRowValues>(row);
+    known.row = row;
+    known.values = values.get();
+    return *values;
+  }
+
+ private:
+  struct Known {
+    std::weak_ptr<IRow> row;
+    IRowValues* values = nullptr;
+  };
+  std::array<Known, 2> known_;
+  size_t next_ = 0;
+};
 
 }  // namespace
 
@@ -123,14 +216,19 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
       return;
     }
     trap.line(11);
-    // A row's text is looked up where the host holds it; only a new name is
-    // copied, once into the seen-set and once into the list.
     std::string scratch;
-    for (auto row = need(cursor).nextRow(); row; row = cursor->nextRow()) {
-      const std::optional<std::string_view> text = query<IRowValues>(row)->valueText(index, scratch);
-      if (text && seen.insert(*text) && !text->empty()) list.append(std::string(*text));
-      if (showProgress) progress->step();
-    }
+    DistinctTexts distinct(seen, list);
+    // The rows read before a failure are all looked up before it is reported:
+    // the list keeps every name that a look-up at each row would have added.
+    const std::optional<Failure> rowFailure = Trap::run([&] {
+      RowValuesOf valuesOf;
+      for (auto row = need(cursor).nextRow(); row; row = cursor->nextRow()) {
+        distinct.add(valuesOf(row).valueText(index, scratch));
+        if (showProgress) progress->step();
+      }
+    });
+    distinct.finish();
+    if (rowFailure) throw *rowFailure;
     trap.line(12);
     progress->hide();
   });

@@ -11,14 +11,16 @@ namespace corvale {
 /**
  * A set of texts compared exactly: byte for byte, letter case and blanks
  * included. It is the seen-set of a distinct-value read, built for millions
- * of look-ups of a few hundred thousand texts:
+ * of look-ups of a few hundred thousand texts, most of them repeats:
  * - a look-up of a text already in the set allocates nothing and copies
  *   nothing;
  * - a new text is copied once, into large blocks the set owns, so a set of n
  *   texts makes O(log n + bytes / block) allocations, not n;
- * - the slots are one flat array probed linearly; a slot is one cache line
- *   that holds the text's hash and, up to 48 bytes, the text itself, so a
- *   look-up usually reads one line of memory.
+ * - the slots are one flat array of 16 bytes each (part of the text's hash,
+ *   its size, where it is kept), probed linearly and at most half full: a
+ *   look-up reads one slot and, when hash and size agree, the kept text. The
+ *   slots of 100,000 texts take 4 MiB, so the set's memory stays in the
+ *   processor's caches longer than a set of texts held in their slots.
  * Memory grows with the number and length of distinct texts only.
  */
 class TextSet {
@@ -30,37 +32,56 @@ class TextSet {
 
   /// Adds the text if it is not in the set yet; true when it was added.
   bool insert(std::string_view text);
+  /// The same, for a text whose hashOf() the caller has already computed.
+  bool insert(std::string_view text, uint64_t hash);
   bool contains(std::string_view text) const;
   size_t size() const { return size_; }
 
- private:
-  static constexpr size_t kInline = 48;
-  /// One cache line: the hash, the size, and the text itself or where it is kept.
-  struct alignas(64) Slot {
-    uint64_t hash = 0;
-    uint64_t size = kFree;
-    union {
-      char inlined[kInline];
-      const char* kept;
-    };
-    bool free() const { return size == kFree; }
-    const char* data() const { return size <= kInline ? inlined : kept; }
-  };
-  static constexpr uint64_t kFree = ~uint64_t{0};
-
+  /// The hash the set files a text under (the same on every call of a process).
   static uint64_t hashOf(std::string_view text);
+
+  /**
+   * Hints for a caller that knows the next texts before it looks them up:
+   * prefetchSlot() asks the processor to bring the slot where the look-up of
+   * that hash begins into its cache, and prefetchText(), called a little later,
+   * the text that slot keeps. Neither changes anything nor waits for memory,
+   * apart from prefetchText() reading the slot; both may be left out.
+   */
+  void prefetchSlot(uint64_t hash) const;
+  void prefetchText(uint64_t hash) const;
+
+  /// Look-ups so far that read a slot other than the first one tried, and
+  /// slots read past the first in all: how well the hash spreads the texts.
+  size_t collisions() const { return collisions_; }
+  size_t extraProbes() const { return extraProbes_; }
+
+ private:
+  struct Slot {
+    /// The hash's upper half: its upper bits are where the slot's probe begins.
+    uint32_t tag = 0;
+    uint32_t size = 0;
+    /// Null: the slot is free.
+    const char* text = nullptr;
+  };
+
+  size_t firstSlot(uint64_t hash) const {
+    return static_cast<size_t>(static_cast<uint32_t>(hash >> 32) >> (32 - bits_));
+  }
   /// The slot that holds the text, or the free slot where it belongs.
   size_t find(std::string_view text, uint64_t hash) const;
-  /// Copies a text too long to be held in its slot into the blocks.
+  /// Copies a text into the blocks.
   const char* keep(std::string_view text);
   void grow();
 
   std::vector<Slot> slots_;
-  size_t mask_ = 0;
+  /// log2 of the number of slots; a probe begins at the hash's upper `bits_` bits.
+  unsigned bits_;
   size_t size_ = 0;
   std::vector<std::unique_ptr<char[]>> blocks_;
   char* free_ = nullptr;
   size_t freeBytes_ = 0;
+  mutable size_t collisions_ = 0;
+  mutable size_t extraProbes_ = 0;
 };
 
 }  // namespace corvale
