@@ -4,6 +4,7 @@
 
 #include <qgsexpressioncontextutils.h>
 
+#include "hosts/qgis/PgTextReader.h"
 #include "hosts/qgis/QgisFailure.h"
 #include "hosts/qgis/QgisFields.h"
 #include "hosts/qgis/QgisRowCursor.h"
@@ -126,6 +127,12 @@ std::shared_ptr<host::ICursor> QgisVectorTable::search(
     const int32_t index = findField(clause.shownValue->field);
     if (index < 0) hostFailure("The field is no longer part of the layer.");
     return std::make_shared<ShownValueCursor>(&vl, std::move(request), clause, index);
+  });
+}
+
+std::shared_ptr<host::ITextCursor> QgisVectorTable::distinctTexts(int32_t index) {
+  return guarded("Listing the values of the layer", [&] {
+    return PgTextReader::distinctTexts(layer(), index);
   });
 }
 
