@@ -139,13 +139,23 @@ class PgDistinctTexts : public host::ITextCursor {
  * (asked for in the start-up message: no round trip of its own); nothing
  * when it cannot be made.
  */
-PGconn* connectTo(const QgsDataSourceUri& uri) {
+PGconn* connectTo(const QgsDataSourceUri& uri, const std::string& settings = {}) {
   // The layer's connection string, expanded in place of dbname; a timeout of
   // our own comes first, so that one the string names still decides; the
-  // client encoding comes after it, so that ours decides.
+  // client encoding comes after it, so that ours decides, and so do the
+  // session settings, added to the string's own.
   const QByteArray conninfo = uri.connectionInfo(true).toUtf8();
-  const char* keywords[] = {"connect_timeout", "dbname", "client_encoding", nullptr};
-  const char* values[] = {"10", conninfo.constData(), "UTF8", nullptr};
+  std::string options;
+  if (PQconninfoOption* parsed = PQconninfoParse(conninfo.constData(), nullptr)) {
+    for (const PQconninfoOption* option = parsed; option->keyword; ++option) {
+      if (std::string_view(option->keyword) == "options" && option->val) options = option->val;
+    }
+    PQconninfoFree(parsed);
+  }
+  if (!settings.empty()) options += (options.empty() ? "" : " ") + settings;
+  const char* keywords[] = {"connect_timeout", "dbname", "client_encoding",
+                            options.empty() ? nullptr : "options", nullptr};
+  const char* values[] = {"10", conninfo.constData(), "UTF8", options.c_str(), nullptr};
   PGconn* connection = PQconnectdbParams(keywords, values, 1);
   const char* encoding =
       PQstatus(connection) == CONNECTION_OK ? PQparameterStatus(connection, "client_encoding")
@@ -330,7 +340,9 @@ std::shared_ptr<host::ITextCursor> PgTextReader::distinctTexts(const QgsVectorLa
       !onlyKnownParts(uri)) {
     return nullptr;
   }
-  PGconn* connection = connectTo(uri);
+  // Memory enough for the server to hash a few hundred thousand names
+  // without spilling them to disk.
+  PGconn* connection = connectTo(uri, "-c work_mem=64MB");
   if (!connection) return nullptr;
   if (!geometryFiltersPass(connection, uri)) {
     PQfinish(connection);
