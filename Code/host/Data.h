@@ -120,12 +120,14 @@ class ITextCursor : public virtual Object {
 class IDistinctTexts : public virtual Object {
  public:
   /**
-   * A cursor over the value texts, textOf(value), of the field's non-null
-   * values in every row search(nothing) yields: each such text at least once
-   * and no other, in any order. Nothing where the table cannot list them this
-   * way; the caller then reads the rows. A failure while listing is a failure.
+   * A cursor over the value texts, textOf(value), of the non-null values of
+   * the field findField(name) finds, in every row search(nothing) yields:
+   * each such text at least once and no other, in any order. Nothing where
+   * the table cannot list them this way (no such field included): the caller
+   * then reads the rows as it would without this. A failure while listing is
+   * a failure.
    */
-  virtual std::shared_ptr<ITextCursor> distinctTexts(int32_t index) = 0;
+  virtual std::shared_ptr<ITextCursor> distinctTexts(const std::string& name) = 0;
 };
 
 class IFeatureClass : public virtual Object {

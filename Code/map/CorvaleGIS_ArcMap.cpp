@@ -119,13 +119,7 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     // reading every row; the seen-set still decides what the list receives,
     // and the indicator steps once per text received.
     if (!filter && isA<IDistinctTexts>(table)) {
-      trap.line(10);
-      const int32_t index = query<IClass>(table)->findField(fieldName);
-      if (index < 0) {
-        progress->hide();
-        return;
-      }
-      if (auto texts = query<IDistinctTexts>(table)->distinctTexts(index)) {
+      if (auto texts = query<IDistinctTexts>(table)->distinctTexts(fieldName)) {
         trap.line(11);
         for (auto text = texts->nextText(); text; text = texts->nextText()) {
           if (seen.insert(*text) && !text->empty()) list.append(std::string(*text));

@@ -130,9 +130,12 @@ std::shared_ptr<host::ICursor> QgisVectorTable::search(
   });
 }
 
-std::shared_ptr<host::ITextCursor> QgisVectorTable::distinctTexts(int32_t index) {
-  return guarded("Listing the values of the layer", [&] {
-    return PgTextReader::distinctTexts(layer(), index);
+std::shared_ptr<host::ITextCursor> QgisVectorTable::distinctTexts(const std::string& name) {
+  if (!layer_ || !layer_->isValid()) return nullptr;
+  return guarded("Listing the values of the layer", [&]() -> std::shared_ptr<host::ITextCursor> {
+    const int32_t index = findField(name);
+    if (index < 0) return nullptr;
+    return PgTextReader::distinctTexts(*layer_, index);
   });
 }
 

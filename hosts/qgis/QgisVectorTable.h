@@ -49,9 +49,10 @@ class QgisVectorTable : public host::ITable,
   /**
    * The distinct texts of a field as the layer's server lists them, where it
    * lists them exactly (PgTextReader::distinctTexts); nothing for any other
-   * layer, whose rows are read instead.
+   * layer or field, and nothing for a layer that has gone or is not valid:
+   * the caller's search then meets what it would have met.
    */
-  std::shared_ptr<host::ITextCursor> distinctTexts(int32_t index) override;
+  std::shared_ptr<host::ITextCursor> distinctTexts(const std::string& name) override;
 
   /// The index of the field with this name, in its own letter case first, then in any case.
   int32_t findField(const std::string& name) override;
