@@ -105,6 +105,31 @@ class ITable : public virtual Object {
                                           bool reuse) = 0;
 };
 
+/// Texts handed out one at a time; nothing at the end.
+class ITextCursor : public virtual Object {
+ public:
+  /// The next text, or nothing at the end. The view is valid until the next call.
+  virtual std::optional<std::string_view> nextText() = 0;
+};
+
+/**
+ * What a table may offer beside search: the distinct value texts of one
+ * field over all its rows, listed by the data source itself. A host offers
+ * it where its source can list them no less exactly than the rows give them.
+ */
+class IDistinctTexts : public virtual Object {
+ public:
+  /**
+   * A cursor over the value texts, textOf(value), of the non-null values of
+   * the field findField(name) finds, in every row search(nothing) yields:
+   * each such text at least once and no other, in any order. Nothing where
+   * the table cannot list them this way (no such field included): the caller
+   * then reads the rows as it would without this. A failure while listing is
+   * a failure.
+   */
+  virtual std::shared_ptr<ITextCursor> distinctTexts(const std::string& name) = 0;
+};
+
 class IFeatureClass : public virtual Object {
  public:
   /// The number of features the filter selects (all for nothing).

@@ -208,6 +208,21 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     auto table = query<IDisplayTable>(layer)->displayTable();
     if (showProgress) progress->step();
     trap.line(9);
+    // Over all rows, a table that lists a field's distinct texts itself saves
+    // reading every row; the seen-set still decides what the list receives,
+    // and the indicator steps once per text received.
+    if (!filter && isA<IDistinctTexts>(table)) {
+      if (auto texts = query<IDistinctTexts>(table)->distinctTexts(fieldName)) {
+        trap.line(11);
+        for (auto text = texts->nextText(); text; text = texts->nextText()) {
+          if (seen.insert(*text) && !text->empty()) list.append(std::string(*text));
+          if (showProgress) progress->step();
+        }
+        trap.line(12);
+        progress->hide();
+        return;
+      }
+    }
     auto cursor = query<ITable>(table)->search(filter, false);
     trap.line(10);
     const int32_t index = query<IClass>(table)->findField(fieldName);

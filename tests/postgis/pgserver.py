@@ -120,20 +120,22 @@ class PgServer:
 
     # -- using it -----------------------------------------------------------
 
-    def environment(self):
-        """The libpq variables that point psql, ogr2ogr and QGIS at this server."""
-        return {"PGHOST": "127.0.0.1", "PGPORT": str(self.port), "PGUSER": USER,
+    def environment(self, port=None):
+        """The libpq variables that point psql, ogr2ogr and QGIS at this server
+        (or at another port of 127.0.0.1 that leads to it)."""
+        return {"PGHOST": "127.0.0.1", "PGPORT": str(port or self.port), "PGUSER": USER,
                 "PGDATABASE": self.database}
 
     def conninfo(self):
         """A libpq connection string, as ogr2ogr's PG: prefix and QGIS's postgres source take."""
         return "host=127.0.0.1 port=%d dbname=%s user=%s" % (self.port, self.database, USER)
 
-    def qgis_source(self, table, geometry="geom", key="fid", schema="public"):
-        """A QGIS postgres data source for a table of this server."""
+    def qgis_source(self, table, geometry="geom", key="fid", schema="public", port=None):
+        """A QGIS postgres data source for a table of this server (reached
+        through another port of 127.0.0.1 where one is given)."""
         return ("dbname='%s' host=127.0.0.1 port=%d user='%s' key='%s' "
-                "table=\"%s\".\"%s\" (%s)" % (self.database, self.port, USER, key, schema,
-                                                table, geometry))
+                "table=\"%s\".\"%s\" (%s)" % (self.database, port or self.port, USER, key,
+                                                schema, table, geometry))
 
     def psql(self, sql, database=None):
         """Runs SQL through psql; returns its unaligned, tuples-only output."""

@@ -10,13 +10,17 @@
 
 #include <libpq-fe.h>
 
+#include <QLabel>
 #include <QtGlobal>
 
 #include <qgsapplication.h>
 #include <qgsconfig.h>
 #include <qgsdatasourceuri.h>
+#include <qgslayertree.h>
 #include <qgsvectorlayer.h>
 
+#include "hosts/qgis/read/PgTextReader.h"
+#include "map/CorvaleGIS_ArcMap.h"
 #include "qgis/DirectReadCheck.h"
 
 namespace corvale {
@@ -84,6 +88,13 @@ class PgDifferential : public testing::DirectReadFixture {
         PQclear(result);
       }
     }
+    // A role whose connection limit QGIS's own connections to a layer take:
+    // the component can make no connection of its own, and reads the rows
+    // through QGIS.
+    execute(connection,
+            "DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'd_limited')"
+            " THEN CREATE ROLE d_limited LOGIN CONNECTION LIMIT 2; END IF; END $$;"
+            "GRANT SELECT ON d_streets TO d_limited;");
     execute(connection, "INSERT INTO d_streets (fid) VALUES (3), (4);"
                         "INSERT INTO d_other_key SELECT fid, fid # 1, name, geom FROM d_streets;"
                         "CREATE VIEW d_view AS SELECT fid, name, geom FROM d_streets"
@@ -103,11 +114,11 @@ class PgDifferential : public testing::DirectReadFixture {
   }
 
   static QgsDataSourceUri uriOf(const char* table, const char* key = "fid",
-                                const char* schema = "public") {
+                                const char* schema = "public", const char* user = nullptr) {
     QgsDataSourceUri uri;
     uri.setConnection(qEnvironmentVariable("PGHOST"), qEnvironmentVariable("PGPORT"),
-                      qEnvironmentVariable("PGDATABASE"), qEnvironmentVariable("PGUSER"),
-                      QString());
+                      qEnvironmentVariable("PGDATABASE"),
+                      user ? QString::fromUtf8(user) : qEnvironmentVariable("PGUSER"), QString());
     uri.setDataSource(QString::fromUtf8(schema), QString::fromUtf8(table), QStringLiteral("geom"),
                       QString(), QString::fromUtf8(key));
     return uri;
@@ -163,6 +174,38 @@ TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
   check(layer(uriOf("d_parts")), "name", "partitioned table");
   check(layer(uriOf("d_other_key", "id")), "name", "key= naming a unique column, not the key");
   check(layer(uriOf("d_view")), "name", "view");
+  auto* viewSubset = layer(uriOf("d_view"));
+  viewSubset->setSubsetString(QStringLiteral("\"name\" <> 'Last Lane'"));
+  check(viewSubset, "name", "view, subset string");
+  // citext compares without case: the subset drops every "main street".
+  auto* citextSubset = layer(uriOf("d_citext"));
+  citextSubset->setSubsetString(QStringLiteral("\"name\" <> 'MAIN STREET'"));
+  check(citextSubset, "name", "citext field, subset string");
+  check(layer(typed(uriOf("d_nocase"), QgsWkbTypes::LineString, "4326")), "name",
+        "case-insensitive collation, its declared type and SRID in the source");
+  check(layer(uriOf("d_streets", "fid", "public", "d_limited")), "name",
+        "a role with no connection to spare");
+
+  // The server lists the distinct texts of every plain layer, filtered as QGIS
+  // filters them; the others are read row by row.
+  for (const char* byServer :
+       {"table", "table, varchar field", "table, source written by hand",
+        "table, its declared type and SRID in the source", "sql= in the source",
+        "subset string", "table, key unicity and estimated metadata", "citext field",
+        "text field of a case-insensitive collation", "odd table and names", "partitioned table",
+        "key= naming a unique column, not the key", "view", "view, subset string",
+        "citext field, subset string",
+        "case-insensitive collation, its declared type and SRID in the source"}) {
+    EXPECT_NE(std::find(listedByServer.begin(), listedByServer.end(), byServer),
+              listedByServer.end())
+        << byServer << ": not listed by the server";
+  }
+  for (const char* byRows : {"table, another type in the source", "a role with no connection to spare",
+                             "generic geometry column, sub-layer LineString 4326"}) {
+    EXPECT_EQ(std::find(listedByServer.begin(), listedByServer.end(), byRows),
+              listedByServer.end())
+        << byRows << ": listed by the server, which cannot filter or serve it as QGIS does";
+  }
 
   const auto& pgServed = served[Reader::Postgres];
   for (const char* plain : {"table", "table, source written by hand"}) {
@@ -174,6 +217,44 @@ TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
     for (const auto& label : labels)
       std::cout << "  " << testing::nameOf(reader) << ": " << label << "\n";
   }
+  for (const auto& label : listedByServer)
+    std::cout << "  distinct texts from the server: " << label << "\n";
+}
+
+/// The first value of the query's first row, as text.
+std::string scalar(PGconn* connection, const std::string& sql) {
+  PGresult* result = PQexec(connection, sql.c_str());
+  EXPECT_EQ(PQresultStatus(result), PGRES_TUPLES_OK) << sql << ": " << PQerrorMessage(connection);
+  std::string value = PQntuples(result) > 0 ? PQgetvalue(result, 0, 0) : "";
+  PQclear(result);
+  return value;
+}
+
+TEST_F(PgDifferential, TheIndicatorStepsOncePerTextTheServerSendsAndEndsHidden) {
+  QgsVectorLayer* citext = layer(uriOf("d_citext"));
+  ASSERT_TRUE(citext->isValid());
+  ASSERT_NE(qgis::PgTextReader::distinctTexts(*citext, citext->fields().lookupField("name")),
+            nullptr);
+  citext->setName(QStringLiteral("citext streets"));
+  project.addMapLayer(citext, false);
+  project.layerTreeRoot()->insertLayer(0, citext);
+
+  testing::TextListBox listed(true);
+  LoadListWithUniqueFieldValues("citext streets", "name", listed, true, nullptr);
+  PGconn* connection = PQconnectdb("");
+  ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
+  const int rows = std::stoi(scalar(connection, "SELECT count(*) FROM d_citext"));
+  const int texts = std::stoi(
+      scalar(connection, "SELECT count(DISTINCT convert_to(name::text, 'UTF8')) FROM d_citext"));
+  PQfinish(connection);
+  EXPECT_EQ(progress().maximum(), rows);
+  // One step before the first text and one per text received; nulls send none.
+  EXPECT_EQ(progress().position(), 1 + texts);
+  EXPECT_FALSE(progress().isShown());
+  EXPECT_EQ(progress().label()->text().toStdString(), "Loading List: name...");
+  EXPECT_TRUE(messages().empty());
+  // Texts that differ only in letter case stay apart; the empty text is not listed.
+  EXPECT_EQ(listed.entries().size(), static_cast<size_t>(texts - 1));
 }
 
 }  // namespace

@@ -36,6 +36,8 @@ class DirectReadFixture : public QgisFixture {
   void check(QgsVectorLayer* layer, const QString& field, const std::string& label);
   /// Layers served per reader so far.
   std::map<Reader, std::vector<std::string>> served;
+  /// Layers whose list the server gave as distinct texts (PgTextReader::distinctTexts), not rows.
+  std::vector<std::string> listedByServer;
 
  private:
   int added_ = 0;

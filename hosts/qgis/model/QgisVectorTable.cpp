@@ -8,6 +8,7 @@
 #include "hosts/qgis/model/QgisFields.h"
 #include "hosts/qgis/model/QgisRowCursor.h"
 #include "hosts/qgis/common/QgisText.h"
+#include "hosts/qgis/read/PgTextReader.h"
 #include "runtime/Text.h"
 
 namespace corvale::qgis {
@@ -126,6 +127,15 @@ std::shared_ptr<host::ICursor> QgisVectorTable::search(
     const int32_t index = findField(clause.shownValue->field);
     if (index < 0) hostFailure("The field is no longer part of the layer.");
     return std::make_shared<ShownValueCursor>(&vl, std::move(request), clause, index);
+  });
+}
+
+std::shared_ptr<host::ITextCursor> QgisVectorTable::distinctTexts(const std::string& name) {
+  if (!layer_ || !layer_->isValid()) return nullptr;
+  return guarded("Listing the values of the layer", [&]() -> std::shared_ptr<host::ITextCursor> {
+    const int32_t index = findField(name);
+    if (index < 0) return nullptr;
+    return PgTextReader::distinctTexts(*layer_, index);
   });
 }
 

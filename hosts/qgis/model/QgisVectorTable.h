@@ -28,6 +28,7 @@ inline constexpr const char* kObjectIdFieldName = "$id";
  * valid (its data source cannot be read), every call is a host failure.
  */
 class QgisVectorTable : public host::ITable,
+                        public host::IDistinctTexts,
                         public host::IClass,
                         public host::IFeatureClass,
                         public std::enable_shared_from_this<QgisVectorTable> {
@@ -44,6 +45,14 @@ class QgisVectorTable : public host::ITable,
    */
   std::shared_ptr<host::ICursor> search(const std::shared_ptr<host::IQueryFilter>& filter,
                                         bool reuse) override;
+
+  /**
+   * The distinct texts of a field as the layer's server lists them, where it
+   * lists them exactly (PgTextReader::distinctTexts); nothing for any other
+   * layer or field, and nothing for a layer that has gone or is not valid:
+   * the caller's search then meets what it would have met.
+   */
+  std::shared_ptr<host::ITextCursor> distinctTexts(const std::string& name) override;
 
   /// The index of the field with this name, in its own letter case first, then in any case.
   int32_t findField(const std::string& name) override;

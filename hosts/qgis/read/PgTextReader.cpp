@@ -1,5 +1,6 @@
 #include "hosts/qgis/read/PgTextReader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <qgswkbtypes.h>
 
 #include "hosts/qgis/common/QgisText.h"
+#include "hosts/qgis/common/QgisFailure.h"
 
 namespace corvale::qgis {
 
@@ -36,6 +38,11 @@ class PgRows : public TextRowSource {
   PgRows& operator=(const PgRows&) = delete;
 
   Read read(TextBatch& batch, size_t rows, std::string& error) override {
+    // The first block as asked, so that the first rows come at once; then
+    // blocks that double up to kLargestFetch rows, so that a link with
+    // latency costs a few round trips, not one per few thousand rows.
+    block_ = block_ ? std::min(block_ * 2, std::max(kLargestFetch, rows)) : rows;
+    rows = block_;
     const std::string fetch = "FETCH FORWARD " + std::to_string(rows) + " FROM corvale_rows";
     Result result(PQexec(connection_, fetch.c_str()));
     if (PQresultStatus(result.get()) != PGRES_TUPLES_OK) {
@@ -64,9 +71,101 @@ class PgRows : public TextRowSource {
   }
 
  private:
+  static constexpr size_t kLargestFetch = 65536;
   PGconn* connection_;
   size_t fields_;
+  size_t block_ = 0;
 };
+
+/**
+ * The distinct texts of one column, the rows of one query streamed one at a
+ * time (libpq's single-row mode): no round trip beyond the query's own.
+ */
+class PgDistinctTexts : public host::ITextCursor {
+ public:
+  PgDistinctTexts(PGconn* connection, Result first)
+      : connection_(connection), row_(std::move(first)) {}
+  ~PgDistinctTexts() override {
+    // Leaving early: the server is asked to stop sending.
+    if (!done_) {
+      if (PGcancel* cancel = PQgetCancel(connection_)) {
+        char ignored[256];
+        PQcancel(cancel, ignored, sizeof ignored);
+        PQfreeCancel(cancel);
+      }
+    }
+    PQfinish(connection_);
+  }
+  PgDistinctTexts(const PgDistinctTexts&) = delete;
+  PgDistinctTexts& operator=(const PgDistinctTexts&) = delete;
+
+  std::optional<std::string_view> nextText() override {
+    for (;;) {
+      if (done_) return std::nullopt;
+      if (taken_) row_.reset(PQgetResult(connection_));
+      taken_ = true;
+      if (!row_) {
+        done_ = true;
+        return std::nullopt;
+      }
+      const ExecStatusType status = PQresultStatus(row_.get());
+      if (status == PGRES_TUPLES_OK) continue;  // the end of the rows; the next result is none
+      if (status != PGRES_SINGLE_TUPLE) {
+        done_ = true;
+        hostFailure(std::string("Listing the values of the PostgreSQL table failed: ") +
+                    PQerrorMessage(connection_));
+      }
+      if (PQgetisnull(row_.get(), 0, 0)) continue;
+      const std::string_view text(PQgetvalue(row_.get(), 0, 0),
+                                  static_cast<size_t>(PQgetlength(row_.get(), 0, 0)));
+      if (isPlainUtf8(text)) return text;
+      // Bytes that are not plain UTF-8 (which the server's conversion to the
+      // client encoding does not let through): the text QGIS would make of them.
+      scratch_ = utf8Of(qstringOf(text));
+      return std::string_view(scratch_);
+    }
+  }
+
+ private:
+  PGconn* connection_;
+  Result row_;
+  bool taken_ = false;
+  bool done_ = false;
+  std::string scratch_;
+};
+
+/**
+ * A connection with the layer's own connection settings, its texts in UTF-8
+ * (asked for in the start-up message: no round trip of its own); nothing
+ * when it cannot be made.
+ */
+PGconn* connectTo(const QgsDataSourceUri& uri, const std::string& settings = {}) {
+  // The layer's connection string, expanded in place of dbname; a timeout of
+  // our own comes first, so that one the string names still decides; the
+  // client encoding comes after it, so that ours decides, and so do the
+  // session settings, added to the string's own.
+  const QByteArray conninfo = uri.connectionInfo(true).toUtf8();
+  std::string options;
+  if (PQconninfoOption* parsed = PQconninfoParse(conninfo.constData(), nullptr)) {
+    for (const PQconninfoOption* option = parsed; option->keyword; ++option) {
+      if (std::string_view(option->keyword) == "options" && option->val) options = option->val;
+    }
+    PQconninfoFree(parsed);
+  }
+  if (!settings.empty()) options += (options.empty() ? "" : " ") + settings;
+  const char* keywords[] = {"connect_timeout", "dbname", "client_encoding",
+                            options.empty() ? nullptr : "options", nullptr};
+  const char* values[] = {"10", conninfo.constData(), "UTF8", options.c_str(), nullptr};
+  PGconn* connection = PQconnectdbParams(keywords, values, 1);
+  const char* encoding =
+      PQstatus(connection) == CONNECTION_OK ? PQparameterStatus(connection, "client_encoding")
+                                            : nullptr;
+  if (!encoding || std::string_view(encoding) != "UTF8") {
+    PQfinish(connection);
+    return nullptr;
+  }
+  return connection;
+}
 
 bool succeeded(PGconn* connection, const char* sql, ExecStatusType wanted) {
   Result result(PQexec(connection, sql));
@@ -193,14 +292,9 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
     return nullptr;
   }
 
-  // The layer's connection string, expanded in place of dbname; a timeout of
-  // our own comes first, so that one the string names still decides.
-  const QByteArray conninfo = uri.connectionInfo(true).toUtf8();
-  const char* keywords[] = {"connect_timeout", "dbname", nullptr};
-  const char* values[] = {"10", conninfo.constData(), nullptr};
-  PGconn* connection = PQconnectdbParams(keywords, values, 1);
-  if (PQstatus(connection) != CONNECTION_OK || PQsetClientEncoding(connection, "UTF8") != 0 ||
-      !keyedTable(connection, utf8Of(uri.schema()), utf8Of(uri.table()), columns[0]) ||
+  PGconn* connection = connectTo(uri);
+  if (!connection) return nullptr;
+  if (!keyedTable(connection, utf8Of(uri.schema()), utf8Of(uri.table()), columns[0]) ||
       !geometryFiltersPass(connection, uri)) {
     PQfinish(connection);
     return nullptr;
@@ -220,6 +314,64 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
   }
   const size_t texts = columns.size() - 1;
   return std::make_unique<ReadAhead>(std::make_unique<PgRows>(connection, texts), texts);
+}
+
+std::shared_ptr<host::ITextCursor> PgTextReader::distinctTexts(const QgsVectorLayer& layer,
+                                                               int index) {
+  const QgsVectorDataProvider* provider = layer.dataProvider();
+  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
+      layer.isEditable()) {
+    return nullptr;
+  }
+  const QgsFields layerFields = layer.fields();
+  if (index < 0 || index >= layerFields.count() ||
+      layerFields.fieldOrigin(index) != QgsFields::OriginProvider ||
+      layerFields.at(index).type() != QVariant::String) {
+    return nullptr;
+  }
+  // Types whose text is the column's text cast to text, byte for byte.
+  const QString type = layerFields.at(index).typeName().toLower();
+  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
+      type != QLatin1String("citext")) {
+    return nullptr;
+  }
+  const QgsDataSourceUri uri(layer.source());
+  if (uri.table().isEmpty() || uri.schema().isEmpty() || uri.sql() != layer.subsetString() ||
+      !onlyKnownParts(uri)) {
+    return nullptr;
+  }
+  // Memory enough for the server to hash a few hundred thousand names
+  // without spilling them to disk.
+  PGconn* connection = connectTo(uri, "-c work_mem=64MB");
+  if (!connection) return nullptr;
+  if (!geometryFiltersPass(connection, uri)) {
+    PQfinish(connection);
+    return nullptr;
+  }
+  // The column as text in the collation "C": equal only when equal byte for
+  // byte, whatever the column's own type (citext) or collation
+  // (nondeterministic ones). The rows are the layer's: its subset string is
+  // the filter QGIS hands the server.
+  std::string sql = "SELECT DISTINCT (" + sqlIdentifier(utf8Of(layerFields.at(index).name())) +
+                    ")::text COLLATE \"C\" FROM " + sqlIdentifier(utf8Of(uri.schema())) + "." +
+                    sqlIdentifier(utf8Of(uri.table()));
+  if (!layer.subsetString().isEmpty()) sql += " WHERE (" + utf8Of(layer.subsetString()) + "\n)";
+  if (!PQsendQuery(connection, sql.c_str()) || !PQsetSingleRowMode(connection)) {
+    PQfinish(connection);
+    return nullptr;
+  }
+  // Where the server cannot answer (no right to the table, a relation it
+  // cannot read, a server that knows no such query), the rows are read instead.
+  Result first(PQgetResult(connection));
+  const ExecStatusType status = first ? PQresultStatus(first.get()) : PGRES_FATAL_ERROR;
+  if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
+    first.reset();
+    while (Result(PQgetResult(connection))) {
+    }
+    PQfinish(connection);
+    return nullptr;
+  }
+  return std::make_shared<PgDistinctTexts>(connection, std::move(first));
 }
 
 }  // namespace corvale::qgis

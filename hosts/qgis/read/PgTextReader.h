@@ -6,6 +6,7 @@
 #include <qgsvectorlayer.h>
 
 #include "hosts/qgis/read/ReadAhead.h"
+#include "host/Data.h"
 
 namespace corvale::qgis {
 
@@ -35,6 +36,22 @@ class PgTextReader {
   /// A read-ahead of those fields of the layer, or nothing where the layer does not qualify.
   static std::unique_ptr<ReadAhead> open(const QgsVectorLayer& layer,
                                          const QgsAttributeList& fields);
+
+  /**
+   * The distinct texts of a field over the layer's rows, as the server lists
+   * them, or nothing where the layer does not qualify or the server cannot
+   * answer. The server lists them exactly, texts apart that differ in any
+   * byte, so that each text QGIS reads from a row is among them and no
+   * other: a valid layer of the postgres provider, not in an edit session, a
+   * field of the provider of type text, varchar or citext (any collation);
+   * a source with the connection, a schema, a table, view or anything else
+   * the server reads rows from, the parts that leave the rows alone (as for
+   * open()), and the layer's subset string, which the server applies as
+   * QGIS has it apply it; a geometry type or SRID only where the geometry
+   * column is declared with exactly those. Nulls are not listed; the texts
+   * come in no particular order.
+   */
+  static std::shared_ptr<host::ITextCursor> distinctTexts(const QgsVectorLayer& layer, int index);
 };
 
 }  // namespace corvale::qgis
