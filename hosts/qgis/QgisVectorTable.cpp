@@ -4,6 +4,7 @@
 
 #include <qgsexpressioncontextutils.h>
 
+#include "hosts/qgis/QgisCompat.h"
 #include "hosts/qgis/QgisFailure.h"
 #include "hosts/qgis/QgisFields.h"
 #include "hosts/qgis/QgisRowCursor.h"
@@ -162,7 +163,7 @@ int32_t QgisVectorTable::featureCount(const std::shared_ptr<host::IQueryFilter>&
     }
     QgsFeatureRequest request = requestOf(clause);
     request.setNoAttributes();
-    request.setFlags(request.flags() | QgsFeatureRequest::NoGeometry);
+    request.setFlags(request.flags() | compat::kNoGeometry);
     QgsFeatureIterator it = vl.getFeatures(request);
     long long count = 0;
     QgsFeature feature;
