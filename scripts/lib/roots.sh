@@ -84,6 +84,8 @@ ensure_root() {
   "${sudo[@]}" rm -rf "$ROOTS_CACHE/.$suite".*
   local work
   work="$("${sudo[@]}" mktemp -d "$ROOTS_CACHE/.$suite.XXXXXX")"
+  # A root's / is open to every user, as on a system (mktemp makes it private).
+  "${sudo[@]}" chmod 755 "$work"
   local seed_var="CORVALE_ROOT_SEED_$suite"
   local seed="${!seed_var:-}"
   if [ -n "$seed" ] && [ -d "$seed/usr" ]; then
