@@ -29,6 +29,8 @@
 #include <qgslinesymbol.h>
 #include <qgsvectorlayer.h>
 
+#include "hosts/qgis/common/QgisCompat.h"
+
 namespace corvale::tools {
 
 namespace {
@@ -80,7 +82,7 @@ void styleStreets(QgsVectorLayer& streets) {
 
   QgsPalLayerSettings labels;
   labels.fieldName = QStringLiteral("name");
-  labels.placement = QgsPalLayerSettings::Line;
+  labels.placement = corvale::qgis::compat::kLabelAlongLine;
   QgsTextFormat format;
   // A face every Debian desktop has, so that QGIS never warns of a missing font.
   format.setFont(QFont(QStringLiteral("DejaVu Sans")));

@@ -16,6 +16,8 @@ QGIS_PACKAGES=(qgis python3-qgis libqgis-dev qtbase5-dev libqt5svg5-dev libgdal-
   libsqlite3-dev libpq-dev xvfb xauth python3 postgresql-15 postgresql-15-postgis-3)
 # Packages that make and check the Debian package of the plugin.
 PACKAGE_PACKAGES=(dpkg-dev binutils lintian)
+# Packages that make the Debian roots of other releases (scripts/lib/roots.sh).
+RELEASE_ROOT_PACKAGES=(debootstrap util-linux)
 
 # Packages of the Windows builds (MinGW-w64, 32- and 64-bit) and of their tests under Wine.
 # libwine gives the type library stdole2.tlb that widl imports.

@@ -11,7 +11,7 @@ import json
 import os
 import traceback
 
-from qgis.core import (QgsCoordinateTransform, QgsFeatureRequest, QgsProject,
+from qgis.core import (Qgis, QgsCoordinateTransform, QgsFeatureRequest, QgsProject,
                        QgsRectangle)
 from qgis.PyQt.QtCore import Qt, QTimer
 from qgis.PyQt.QtTest import QTest
@@ -21,7 +21,8 @@ from qgis.utils import iface
 
 RESULT = os.environ["CORVALE_E2E_RESULT"]
 LAYER, FIELD, PICK = "streets", "name", "O'Brien Road"
-findings = {"checks": [], "failures": []}
+# The QGIS release the plugin was loaded into, for the log.
+findings = {"checks": [], "failures": [], "qgis": Qgis.QGIS_VERSION}
 steps = []
 timer = QTimer()
 

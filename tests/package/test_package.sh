@@ -30,7 +30,15 @@ sudo=()
 deb="$("$root/scripts/package-deb" --plugin "$plugin" --icon-tool "$icon_tool" \
   --version "$project_version" --out "$work/out")"
 arch="$(dpkg --print-architecture)"
-[ "$(basename "$deb")" = "${package}_${project_version}-1_${arch}.deb" ] ||
+# Built on the Debian release the changelog is written for, the package bears
+# the changelog's version; on another release it is that release's rebuild
+# for its own QGIS, VERSION+qgisX.Y.
+release="$(readelf -d "$plugin" | sed -n 's/.*\[libqgis_core\.so\.\([0-9.]*\)\].*/\1/p')"
+version="$project_version-1"
+[ "$(. /etc/os-release && echo "$VERSION_CODENAME")" = \
+  "$(dpkg-parsechangelog -l "$root/packaging/deb/changelog" -S Distribution)" ] ||
+  version="$version+qgis${release%.*}"
+[ "$(basename "$deb")" = "${package}_${version}_${arch}.deb" ] ||
   fail "the package's file name is $(basename "$deb")"
 
 # 2. lintian: no error, and no warning but the one a package that is not
@@ -44,9 +52,8 @@ grep -v 'running with root privileges' "$work/lintian.txt" || true
 # 3. The control fields.
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = "$package" ] || fail "Package is $(field Package)"
-[ "$(field Version)" = "$project_version-1" ] || fail "Version is $(field Version)"
+[ "$(field Version)" = "$version" ] || fail "Version is $(field Version)"
 [ "$(field Architecture)" = "$arch" ] || fail "Architecture is $(field Architecture)"
-release="$(readelf -d "$plugin" | sed -n 's/.*\[libqgis_core\.so\.\([0-9.]*\)\].*/\1/p')"
 depends="$(field Depends)"
 echo "Depends: $depends"
 for library_package in "libqgis-core$release" "libqgis-gui$release"; do
@@ -86,8 +93,8 @@ doc="$tree/usr/share/doc/$package"
 head -n 1 "$doc/copyright" | grep -qx \
   'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
   fail "the copyright file is not in the machine-readable format"
-[ "$(zcat "$doc/changelog.Debian.gz" | sed -n '1s/^[^(]*(\([^)]*\)).*/\1/p')" = "$project_version-1" ] ||
-  fail "changelog.Debian.gz does not start with version $project_version-1"
+[ "$(zcat "$doc/changelog.Debian.gz" | sed -n '1s/^[^(]*(\([^)]*\)).*/\1/p')" = "$version" ] ||
+  fail "changelog.Debian.gz does not start with version $version"
 for size in 16 48; do
   icon="$tree/usr/share/icons/hicolor/${size}x${size}/apps/$package.png"
   file -b "$icon" 2>/dev/null | grep -q "^PNG image data, $size x $size," ||

@@ -21,6 +21,7 @@
 
 #include "hosts/qgis/read/PgTextReader.h"
 #include "map/CorvaleGIS_ArcMap.h"
+#include "hosts/qgis/common/QgisCompat.h"
 #include "qgis/DirectReadCheck.h"
 
 namespace corvale {
@@ -126,7 +127,7 @@ class PgDifferential : public testing::DirectReadFixture {
   static QgsVectorLayer* layer(const QgsDataSourceUri& uri) {
     return new QgsVectorLayer(uri.uri(false), QStringLiteral("corpus"), QStringLiteral("postgres"));
   }
-  static QgsDataSourceUri typed(QgsDataSourceUri uri, QgsWkbTypes::Type type, const char* srid) {
+  static QgsDataSourceUri typed(QgsDataSourceUri uri, qgis::compat::WkbType type, const char* srid) {
     uri.setWkbType(type);
     uri.setSrid(QString::fromUtf8(srid));
     return uri;
@@ -144,11 +145,11 @@ TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
                                     qEnvironmentVariable("PGUSER")),
                            QStringLiteral("corpus"), QStringLiteral("postgres")),
         "name", "table, source written by hand");
-  check(layer(typed(uriOf("d_streets"), QgsWkbTypes::LineString, "4326")), "name",
+  check(layer(typed(uriOf("d_streets"), qgis::compat::WkbType::LineString, "4326")), "name",
         "table, its declared type and SRID in the source");
-  check(layer(typed(uriOf("d_streets"), QgsWkbTypes::MultiLineString, "4326")), "name",
+  check(layer(typed(uriOf("d_streets"), qgis::compat::WkbType::MultiLineString, "4326")), "name",
         "table, another type in the source");
-  check(layer(typed(uriOf("d_streets"), QgsWkbTypes::Unknown, "4326")), "name",
+  check(layer(typed(uriOf("d_streets"), qgis::compat::WkbType::Unknown, "4326")), "name",
         "table, its declared SRID alone in the source");
   QgsDataSourceUri filtered = uriOf("d_streets");
   filtered.setSql(QStringLiteral("\"fid\" > 0"));
@@ -160,10 +161,10 @@ TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
   settings.setParam(QStringLiteral("checkPrimaryKeyUnicity"), QStringLiteral("1"));
   settings.setUseEstimatedMetadata(true);
   check(layer(settings), "name", "table, key unicity and estimated metadata");
-  for (const auto& [type, srid] : {std::pair{QgsWkbTypes::LineString, "4326"},
-                                   std::pair{QgsWkbTypes::Point, "4326"},
-                                   std::pair{QgsWkbTypes::LineString, "3857"},
-                                   std::pair{QgsWkbTypes::Polygon, "4326"}}) {
+  for (const auto& [type, srid] : {std::pair{qgis::compat::WkbType::LineString, "4326"},
+                                   std::pair{qgis::compat::WkbType::Point, "4326"},
+                                   std::pair{qgis::compat::WkbType::LineString, "3857"},
+                                   std::pair{qgis::compat::WkbType::Polygon, "4326"}}) {
     check(layer(typed(uriOf("d_mixed"), type, srid)), "name",
           "generic geometry column, sub-layer " + QgsWkbTypes::displayString(type).toStdString() +
               " " + srid);

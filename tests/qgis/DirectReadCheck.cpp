@@ -7,6 +7,7 @@
 
 #include "hosts/qgis/read/GpkgTextReader.h"
 #include "hosts/qgis/read/PgTextReader.h"
+#include "hosts/qgis/common/QgisCompat.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "runtime/TextList.h"
 
@@ -31,9 +32,9 @@ Reader readerFor(const QgsVectorLayer& layer, const QString& field) {
 std::vector<std::string> namesViaQgis(QgsVectorLayer& layer, const QString& field) {
   const int index = layer.fields().lookupField(field);
   EXPECT_GE(index, 0) << field.toStdString();
-  EXPECT_EQ(layer.fields().at(index).type(), QVariant::String) << field.toStdString();
+  EXPECT_EQ(qgis::compat::fieldType(layer.fields().at(index)), QMetaType::QString) << field.toStdString();
   QgsFeatureRequest request;
-  request.setFlags(QgsFeatureRequest::NoGeometry);
+  request.setFlags(qgis::compat::kNoGeometry);
   request.setSubsetOfAttributes(QgsAttributeList{index});
   QgsFeatureIterator it = layer.getFeatures(request);
   TextList names(true);

@@ -6,6 +6,7 @@
 
 #include "GpkgWriter.h"
 #include "hosts/qgis/read/GpkgTextReader.h"
+#include "hosts/qgis/common/QgisCompat.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "qgis/OgrReference.h"
 #include "qgis/QgisFixture.h"
@@ -93,7 +94,7 @@ TEST_F(QgisGpkgReads, AnEditSessionsChangesAreListed) {
 TEST_F(QgisGpkgReads, AVirtualFieldIsReadThroughQgis) {
   QgsVectorLayer* streets = vectorLayer("streets");
   streets->addExpressionField(QStringLiteral("upper(\"name\")"),
-                              QgsField(QStringLiteral("shout"), QVariant::String));
+                              qgis::compat::makeField(QStringLiteral("shout"), QMetaType::QString));
   Names expected = listOf("streets", "name");
   for (auto& text : expected)
     text = QString::fromStdString(text).toUpper().toStdString();

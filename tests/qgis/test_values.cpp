@@ -15,6 +15,7 @@
 #include "host/Data.h"
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/model/QgisValues.h"
+#include "hosts/qgis/common/QgisCompat.h"
 #include "runtime/Failure.h"
 
 namespace corvale {
@@ -22,6 +23,7 @@ namespace {
 
 using qgis::fieldTypeCode;
 using qgis::variantOf;
+using qgis::compat::makeField;
 namespace ft = host::fieldtype;
 
 TEST(QgisValues, NullsOfEveryTypeStayNull) {
@@ -122,18 +124,18 @@ TEST(QgisValues, ValuesWithoutATextFormAreTypeMismatches) {
 }
 
 TEST(QgisValues, FieldTypesMapToTheHostsCodes) {
-  EXPECT_EQ(fieldTypeCode(QgsField("s", QVariant::String), false), ft::kText);
-  EXPECT_EQ(fieldTypeCode(QgsField("i", QVariant::Int), false), ft::kInteger);
-  EXPECT_EQ(fieldTypeCode(QgsField("l", QVariant::LongLong), false), ft::kInteger);
-  EXPECT_EQ(fieldTypeCode(QgsField("fid", QVariant::LongLong), true), ft::kObjectId);
-  EXPECT_EQ(fieldTypeCode(QgsField("d", QVariant::Double), false), ft::kDouble);
-  EXPECT_EQ(fieldTypeCode(QgsField("day", QVariant::Date), false), ft::kDate);
-  EXPECT_EQ(fieldTypeCode(QgsField("when", QVariant::DateTime), false), ft::kDate);
-  EXPECT_EQ(fieldTypeCode(QgsField("t", QVariant::Time), false), ft::kText);
-  EXPECT_EQ(fieldTypeCode(QgsField("b", QVariant::Bool), false), ft::kSmallInteger);
-  EXPECT_EQ(fieldTypeCode(QgsField("blob", QVariant::ByteArray), false), ft::kBlob);
+  EXPECT_EQ(fieldTypeCode(makeField("s", QMetaType::QString), false), ft::kText);
+  EXPECT_EQ(fieldTypeCode(makeField("i", QMetaType::Int), false), ft::kInteger);
+  EXPECT_EQ(fieldTypeCode(makeField("l", QMetaType::LongLong), false), ft::kInteger);
+  EXPECT_EQ(fieldTypeCode(makeField("fid", QMetaType::LongLong), true), ft::kObjectId);
+  EXPECT_EQ(fieldTypeCode(makeField("d", QMetaType::Double), false), ft::kDouble);
+  EXPECT_EQ(fieldTypeCode(makeField("day", QMetaType::QDate), false), ft::kDate);
+  EXPECT_EQ(fieldTypeCode(makeField("when", QMetaType::QDateTime), false), ft::kDate);
+  EXPECT_EQ(fieldTypeCode(makeField("t", QMetaType::QTime), false), ft::kText);
+  EXPECT_EQ(fieldTypeCode(makeField("b", QMetaType::Bool), false), ft::kSmallInteger);
+  EXPECT_EQ(fieldTypeCode(makeField("blob", QMetaType::QByteArray), false), ft::kBlob);
   // A text key is no object id.
-  EXPECT_EQ(fieldTypeCode(QgsField("key", QVariant::String), true), ft::kText);
+  EXPECT_EQ(fieldTypeCode(makeField("key", QMetaType::QString), true), ft::kText);
 }
 
 }  // namespace

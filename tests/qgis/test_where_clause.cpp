@@ -13,6 +13,7 @@
 
 #include "host/Data.h"
 #include "hosts/qgis/model/QgisWhereClause.h"
+#include "hosts/qgis/common/QgisCompat.h"
 #include "runtime/Failure.h"
 #include "runtime/Variant.h"
 
@@ -78,7 +79,7 @@ TEST(WhereClause, NumbersAgainstNumericFieldsAreWrittenInCanonicalForm) {
 /// Whether the expression selects a feature whose double field width_m holds the value.
 bool selects(const std::string& expression, double value) {
   QgsFields fields;
-  fields.append(QgsField(QStringLiteral("width_m"), QVariant::Double));
+  fields.append(qgis::compat::makeField(QStringLiteral("width_m"), QMetaType::Double));
   QgsFeature feature(fields);
   feature.setAttribute(0, value);
   QgsExpressionContext context;

@@ -7,6 +7,7 @@
 #include "hosts/qgis/common/QgisFailure.h"
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/model/QgisValues.h"
+#include "hosts/qgis/common/QgisCompat.h"
 
 namespace corvale::qgis {
 
@@ -16,7 +17,7 @@ class RowSource {
   RowSource(QgsVectorLayer* layer, QgsFeatureRequest request)
       : layer_(layer), request_(std::move(request)) {
     fieldCount_ = layer->fields().count();
-    request_.setFlags(request_.flags() | QgsFeatureRequest::NoGeometry);
+    request_.setFlags(request_.flags() | compat::kNoGeometry);
   }
 
   QgsVectorLayer& layer() const {
@@ -45,7 +46,7 @@ QgisRow::QgisRow(std::shared_ptr<RowSource> source) : source_(std::move(source))
 
 void QgisRow::fetch(int index) {
   QgsFeatureRequest request(id_);
-  request.setFlags(QgsFeatureRequest::NoGeometry);
+  request.setFlags(compat::kNoGeometry);
   request.setSubsetOfAttributes(QgsAttributeList{index});
   QgsFeature read;
   if (!source_->layer().getFeatures(request).nextFeature(read)) {
@@ -91,7 +92,7 @@ std::optional<std::string_view> QgisRow::valueText(int32_t index, std::string& s
       // textOf(variantOf(value)) gives it, without a Variant in between.
       const QVariant attribute = feature_.attribute(index);
       if (attribute.isNull()) return std::nullopt;
-      if (static_cast<int>(attribute.type()) == QMetaType::QString) {
+      if (compat::valueType(attribute) == QMetaType::QString) {
         assignUtf8(scratch, attribute.toString());
         return std::string_view(scratch);
       }
@@ -121,7 +122,7 @@ void QgisRowCursor::startMain() {
   mainFields_ = source_->wanted();
   const QgsFeatureRequest& base = source_->request();
   QgsVectorLayer& layer = source_->layer();
-  if (base.filterType() == QgsFeatureRequest::FilterNone && base.limit() < 0) {
+  if (compat::hasNoFilter(base) && base.limit() < 0) {
     fast_ = GpkgTextReader::open(layer, mainFields_);
     if (!fast_) fast_ = PgTextReader::open(layer, mainFields_);
   }

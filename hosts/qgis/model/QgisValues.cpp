@@ -10,6 +10,7 @@
 
 #include "host/Data.h"
 #include "hosts/qgis/common/QgisText.h"
+#include "hosts/qgis/common/QgisCompat.h"
 
 namespace corvale::qgis {
 
@@ -28,20 +29,20 @@ Date dateOf(const QDate& date, const QTime& time) {
 
 int32_t fieldTypeCode(const QgsField& field, bool isPrimaryKey) {
   namespace ft = host::fieldtype;
-  switch (field.type()) {
-    case QVariant::Int:
-    case QVariant::UInt:
-    case QVariant::LongLong:
-    case QVariant::ULongLong:
+  switch (compat::fieldType(field)) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
       return isPrimaryKey ? ft::kObjectId : ft::kInteger;
-    case QVariant::Double:
+    case QMetaType::Double:
       return ft::kDouble;
-    case QVariant::Bool:
+    case QMetaType::Bool:
       return ft::kSmallInteger;
-    case QVariant::Date:
-    case QVariant::DateTime:
+    case QMetaType::QDate:
+    case QMetaType::QDateTime:
       return ft::kDate;
-    case QVariant::ByteArray:
+    case QMetaType::QByteArray:
       return ft::kBlob;
     default:
       return ft::kText;
@@ -50,7 +51,7 @@ int32_t fieldTypeCode(const QgsField& field, bool isPrimaryKey) {
 
 Variant variantOf(const QVariant& value) {
   if (value.isNull()) return Variant::null();
-  switch (static_cast<int>(value.type())) {
+  switch (compat::valueType(value)) {
     case QMetaType::QString:
       return Variant(utf8Of(value.toString()));
     case QMetaType::Int:

@@ -9,6 +9,7 @@
 #include "hosts/qgis/model/QgisRowCursor.h"
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/read/PgTextReader.h"
+#include "hosts/qgis/common/QgisCompat.h"
 #include "runtime/Text.h"
 
 namespace corvale::qgis {
@@ -172,7 +173,7 @@ int32_t QgisVectorTable::featureCount(const std::shared_ptr<host::IQueryFilter>&
     }
     QgsFeatureRequest request = requestOf(clause);
     request.setNoAttributes();
-    request.setFlags(request.flags() | QgsFeatureRequest::NoGeometry);
+    request.setFlags(request.flags() | compat::kNoGeometry);
     QgsFeatureIterator it = vl.getFeatures(request);
     long long count = 0;
     QgsFeature feature;

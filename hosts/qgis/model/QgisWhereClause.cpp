@@ -192,13 +192,14 @@ std::string column(const ClauseField& field) {
   return utf8Of(QgsExpression::quotedColumnRef(qstringOf(field.name)));
 }
 
-std::string quoted(std::string_view text) {
+std::string quotedLiteral(std::string_view text) {
   return utf8Of(QgsExpression::quotedString(qstringOf(text)));
 }
 
 /// The stored date-time as text, in its own time zone, against the normalised date.
 std::string dateComparison(const ClauseField& field, const std::string& date) {
-  return "format_date(" + column(field) + ", 'yyyy-MM-dd HH:mm:ss', 'en') = " + quoted(date);
+  return "format_date(" + column(field) + ", 'yyyy-MM-dd HH:mm:ss', 'en') = " +
+         quotedLiteral(date);
 }
 
 constexpr const char* kNever = "FALSE";
@@ -373,7 +374,7 @@ TranslatedClause translateFor(std::string_view clause, const ClauseTarget& targe
   if (literal.front() == '\'') {
     const std::string text = parseText(literal);
     if (!dateField) {
-      result.expression = column(*field) + " = " + quoted(text);
+      result.expression = column(*field) + " = " + quotedLiteral(text);
       if (field->type == host::fieldtype::kText) {
         // A provider may compare text its own way (without case, say): each row
         // it selects is checked against the text itself.
@@ -396,14 +397,14 @@ TranslatedClause translateFor(std::string_view clause, const ClauseTarget& targe
     } else if (isNumeric(field->type)) {
       result.expression = kNever;
     } else {
-      result.expression = column(*field) + " = " + quoted(inner);
+      result.expression = column(*field) + " = " + quotedLiteral(inner);
     }
   } else if (equalsNoCase(literal, "True") || equalsNoCase(literal, "False")) {
     const bool truth = equalsNoCase(literal, "True");
     if (field->type == host::fieldtype::kSmallInteger) {
       result.expression = column(*field) + " = " + (truth ? "TRUE" : "FALSE");
     } else if (field->type == host::fieldtype::kText) {
-      result.expression = column(*field) + " = " + quoted(truth ? "True" : "False");
+      result.expression = column(*field) + " = " + quotedLiteral(truth ? "True" : "False");
     } else {
       result.expression = kNever;
     }
@@ -420,7 +421,7 @@ TranslatedClause translateFor(std::string_view clause, const ClauseTarget& targe
     } else if (dateField) {
       result.expression = kNever;
     } else {
-      result.expression = column(*field) + " = " + quoted(literal);
+      result.expression = column(*field) + " = " + quotedLiteral(literal);
     }
   }
   return result;

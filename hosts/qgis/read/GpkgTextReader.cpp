@@ -9,6 +9,7 @@
 
 #include "hosts/qgis/common/QgisFailure.h"
 #include "hosts/qgis/common/QgisText.h"
+#include "hosts/qgis/common/QgisCompat.h"
 
 namespace corvale::qgis {
 
@@ -52,7 +53,7 @@ std::string sqlLiteral(std::string_view text) {
 /// True when a part of a decoded data source says nothing (absent, null, empty).
 bool saysNothing(const QVariant& value) {
   if (!value.isValid() || value.isNull()) return true;
-  switch (static_cast<int>(value.type())) {
+  switch (compat::valueType(value)) {
     case QMetaType::QString: return value.toString().isEmpty();
     case QMetaType::QVariantMap: return value.toMap().isEmpty();
     case QMetaType::QVariantList: return value.toList().isEmpty();
@@ -161,8 +162,8 @@ std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
   std::vector<std::string> columns;
   for (int index : fields) {
     if (index < 0 || index >= layerFields.count() ||
-        layerFields.fieldOrigin(index) != QgsFields::OriginProvider ||
-        layerFields.at(index).type() != QVariant::String) {
+        !compat::isProviderField(layerFields, index) ||
+        compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
       return nullptr;
     }
     columns.push_back(utf8Of(layerFields.at(index).name()));

@@ -13,6 +13,7 @@
 
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/common/QgisCompat.h"
 
 namespace corvale::qgis {
 
@@ -232,8 +233,8 @@ bool keyedTable(PGconn* connection, const std::string& schema, const std::string
  * them, and reads the layer itself.
  */
 bool geometryFiltersPass(PGconn* connection, const QgsDataSourceUri& uri) {
-  const QgsWkbTypes::Type type = uri.wkbType();
-  if (type == QgsWkbTypes::Unknown && uri.srid().isEmpty()) return true;
+  const compat::WkbType type = uri.wkbType();
+  if (type == compat::WkbType::Unknown && uri.srid().isEmpty()) return true;
   if (uri.geometryColumn().isEmpty()) return false;
   const Result declared = query(connection,
                                 "SELECT upper(type), srid::text, coord_dimension::text"
@@ -242,8 +243,8 @@ bool geometryFiltersPass(PGconn* connection, const QgsDataSourceUri& uri) {
                                 {utf8Of(uri.schema()), utf8Of(uri.table()),
                                  utf8Of(uri.geometryColumn())});
   if (!declared || PQntuples(declared.get()) != 1) return false;
-  if (type != QgsWkbTypes::Unknown) {
-    if (type != QgsWkbTypes::flatType(type) || type == QgsWkbTypes::NoGeometry ||
+  if (type != compat::WkbType::Unknown) {
+    if (type != QgsWkbTypes::flatType(type) || type == compat::WkbType::NoGeometry ||
         utf8Of(QgsWkbTypes::displayString(type).toUpper()) != PQgetvalue(declared.get(), 0, 0) ||
         std::string(PQgetvalue(declared.get(), 0, 2)) != "2") {
       return false;
@@ -271,15 +272,15 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
   const QgsFields layerFields = layer.fields();
   const QgsAttributeList keys = provider->pkAttributeIndexes();
   if (keys.size() != 1 || keys[0] < 0 || keys[0] >= layerFields.count() ||
-      layerFields.fieldOrigin(keys[0]) != QgsFields::OriginProvider ||
-      layerFields.at(keys[0]).type() != QVariant::Int) {
+      !compat::isProviderField(layerFields, keys[0]) ||
+      compat::fieldType(layerFields.at(keys[0])) != QMetaType::Int) {
     return nullptr;
   }
   std::vector<std::string> columns{utf8Of(layerFields.at(keys[0]).name())};
   for (int index : fields) {
     if (index < 0 || index >= layerFields.count() ||
-        layerFields.fieldOrigin(index) != QgsFields::OriginProvider ||
-        layerFields.at(index).type() != QVariant::String) {
+        !compat::isProviderField(layerFields, index) ||
+        compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
       return nullptr;
     }
     const QString type = layerFields.at(index).typeName().toLower();
