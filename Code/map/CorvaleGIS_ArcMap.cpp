@@ -78,9 +78,10 @@ class DistinctTexts {
     ++waiting_;
   }
 
-  /// Looks up every row still waiting.
+  /// Looks up every row still waiting, unless a look-up itself failed: then
+  /// the rows after it stay out of the list, as they would have without the wait.
   void finish() {
-    while (waiting_ > 0)
+    while (waiting_ > 0 && !failed_)
       lookUpOldest();
   }
 
@@ -96,7 +97,9 @@ class DistinctTexts {
     Pending& row = pending_[oldest_];
     oldest_ = (oldest_ + 1) % kDepth;
     --waiting_;
+    failed_ = true;
     if (!row.null && seen_.insert(row.text, row.hash) && !row.text.empty()) list_.append(row.text);
+    failed_ = false;
   }
 
   TextSet& seen_;
@@ -104,6 +107,7 @@ class DistinctTexts {
   std::array<Pending, kDepth> pending_;
   size_t oldest_ = 0;
   size_t waiting_ = 0;
+  bool failed_ = false;
 };
 
 /**

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 
 #include "errors/ReportMatchers.h"
 #include "map/CorvaleGIS_ArcMap.h"
@@ -186,6 +187,26 @@ TEST_F(UniqueValues, AFailureAnywhereKeepsTheValuesSoFarAndHidesTheProgress) {
                 isReportAt(shownNow, "LoadListWithUniqueFieldValues CorvaleGIS_ArcMap Line : "))
         << shownNow;
   }
+}
+
+TEST_F(UniqueValues, AFailureAtARowKeepsExactlyTheNamesOfTheRowsReadBeforeIt) {
+  // More rows than the loader looks up behind its reads: a failure at any
+  // row, whichever call fails, must leave exactly the names of the rows
+  // before it, so every prefix of the full list is what some failure leaves.
+  addStreets({"R1", "R2", "R3", "R2", Variant::null(), "R4", "R5", "R6", "R7", "R1", "R8", "R9"});
+  const Names all{"R1", "R2", "R3", "R4", "R5", "R6", "R7", "R8", "R9"};
+  std::set<size_t> leftLengths;
+  for (int64_t k = 1;; ++k) {
+    SCOPED_TRACE("failing host call " + std::to_string(k));
+    host.faults().reset();
+    host.faults().failHostCall(k);
+    load("Streets", "NAME");
+    if (!host.faults().injected()) break;
+    const Names left = entries();
+    ASSERT_TRUE(isPrefixOf(left, all));
+    leftLengths.insert(left.size());
+  }
+  for (size_t n = 0; n < all.size(); ++n) EXPECT_EQ(leftLengths.count(n), 1u) << n;
 }
 
 TEST_F(UniqueValues, ASortedListTakesFarMoreThan32767DistinctNames) {
