@@ -23,6 +23,25 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 /// The text in upper case by simple (one-to-one) case mapping.
 std::string upperCase(std::string_view text);
 
+/// Appends the UTF-8 form of a code point (at most U+10FFFF; the caller keeps surrogates out).
+inline void appendCodePoint(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 /// Number of characters (code points; an invalid byte counts as one).
 size_t characterCount(std::string_view text);
 

@@ -16,7 +16,6 @@ class TextList {
  public:
   explicit TextList(bool sorted = false) : sorted_(sorted) {}
 
-  bool sorted() const { return sorted_; }
   void clear();
   void append(std::string text);
   int32_t count() const;

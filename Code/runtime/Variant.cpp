@@ -97,6 +97,9 @@ std::string doubleText(double value) {
   return plainForm(digits, exponent, negative);
 }
 
+namespace {
+
+/// The text form of a date, as textOf gives it.
 std::string dateText(const Date& d) {
   char buffer[64];
   if (d.hour == 0 && d.minute == 0 && d.second == 0) {
@@ -107,6 +110,8 @@ std::string dateText(const Date& d) {
   }
   return buffer;
 }
+
+}  // namespace
 
 std::string textOf(const Variant& value) {
   switch (value.kind()) {

@@ -82,7 +82,4 @@ std::string textOf(const Variant& value);
 /// The text form of a double, as textOf gives it.
 std::string doubleText(double value);
 
-/// The text form of a date, as textOf gives it.
-std::string dateText(const Date& date);
-
 }  // namespace corvale

@@ -42,6 +42,40 @@ void Form::fire(std::string_view handler) noexcept {
   if (auto failure = trap.run([&] { dispatch(handlerName); })) trap.report(*failure);
 }
 
+std::shared_ptr<host::IFrameWindow> Form::frameWindow(const std::string& caption,
+                                                      FrameFailures failures) {
+  if (frame_) return frame_;
+  if (failures == FrameFailures::Raise) {
+    frame_ = host::hostClasses().createFrameWindow();
+    need(frame_).attach(shared_from_this());
+    frame_->setCaption(caption);
+    return frame_;
+  }
+  Trap trap("Frame", layout().name);
+  auto failure = trap.run([&] {
+    trap.line(1);
+    frame_ = host::hostClasses().createFrameWindow();
+  });
+  if (failure) {
+    frame_.reset();
+    trap.report(*failure);
+    return nullptr;
+  }
+  if (Trap::run([&] { need(frame_).attach(shared_from_this()); })) {
+    auto unusable = std::move(frame_);
+    (void)Trap::run([&] { unusable->setVisible(false); });
+    return nullptr;
+  }
+  (void)Trap::run([&] { frame_->setCaption(caption); });
+  return frame_;
+}
+
+void Form::releaseFrameWindow() noexcept {
+  if (auto frame = std::move(frame_)) {
+    (void)Trap::run([&] { frame->setVisible(false); });
+  }
+}
+
 BusyPointer::BusyPointer() {
   host::forms().setMousePointer(host::MousePointer::Hourglass);
   busy_ = true;

@@ -11,6 +11,13 @@ namespace corvale {
 
 namespace {
 
+/// The event handlers, each once: the layout's list and the dispatch come from here.
+constexpr Handler<frmConfig> kHandlers[] = {
+    {"List1_Click", &frmConfig::List1_Click},
+    {"Command1_Click", &frmConfig::Command1_Click},
+    {"Command2_Click", &frmConfig::Command2_Click},
+};
+
 constexpr host::Rgb kWindowColour{171, 181, 193};
 constexpr host::Rgb kDarkRed{128, 0, 0};
 const host::Font kBoldFont{"MS Sans Serif", 8.25, true, false};
@@ -63,7 +70,7 @@ host::FormLayout makeLayout() {
   proceed.picture = "continue";
 
   layout.controls = {frame, layerLabel, layers, fieldLabel, fields, cancel, proceed};
-  layout.handlers = {"List1_Click", "Command1_Click", "Command2_Click"};
+  layout.handlers = handlerNames<frmConfig>(kHandlers);
   return layout;
 }
 
@@ -91,12 +98,7 @@ const host::FormLayout& frmConfig::layout() const {
 }
 
 void frmConfig::dispatch(std::string_view handler) {
-  if (handler == "List1_Click")
-    List1_Click();
-  else if (handler == "Command1_Click")
-    Command1_Click();
-  else if (handler == "Command2_Click")
-    Command2_Click();
+  dispatchHandler<frmConfig>(*this, kHandlers, handler);
 }
 
 void frmConfig::Form_Load() {

@@ -9,6 +9,14 @@ namespace corvale {
 
 namespace {
 
+/// The event handlers, each once: the layout's list and the dispatch come from here.
+constexpr Handler<frmHelp> kHandlers[] = {
+    {"Label2_Click", &frmHelp::Label2_Click},
+    {"Label3_Click", &frmHelp::Label3_Click},
+    {"Label4_Click", &frmHelp::Label4_Click},
+    {"Label6_Click", &frmHelp::Label6_Click},
+};
+
 constexpr host::Rgb kWhite{255, 255, 255};
 constexpr host::Rgb kBlack{0, 0, 0};
 constexpr host::Rgb kLinkBlue{0, 0, 192};
@@ -76,7 +84,7 @@ host::FormLayout makeLayout() {
   note.alignment = host::Alignment::Center;
 
   layout.controls = {strip, site, mail, updates, forum, version, note};
-  layout.handlers = {"Label2_Click", "Label3_Click", "Label4_Click", "Label6_Click"};
+  layout.handlers = handlerNames<frmHelp>(kHandlers);
   return layout;
 }
 
@@ -92,23 +100,11 @@ const host::FormLayout& frmHelp::layout() const {
 }
 
 void frmHelp::dispatch(std::string_view handler) {
-  if (handler == "Label2_Click")
-    Label2_Click();
-  else if (handler == "Label3_Click")
-    Label3_Click();
-  else if (handler == "Label4_Click")
-    Label4_Click();
-  else if (handler == "Label6_Click")
-    Label6_Click();
+  dispatchHandler<frmHelp>(*this, kHandlers, handler);
 }
 
 std::shared_ptr<host::IFrameWindow> frmHelp::Frame() {
-  if (!frame_) {
-    frame_ = host::hostClasses().createFrameWindow();
-    need(frame_).attach(std::static_pointer_cast<frmHelp>(shared_from_this()));
-    frame_->setCaption(state().ProductName + " - Help");
-  }
-  return frame_;
+  return frameWindow(state().ProductName + " - Help", FrameFailures::Raise);
 }
 
 void frmHelp::Form_Load() {

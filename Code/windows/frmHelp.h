@@ -33,9 +33,6 @@ class frmHelp : public Form {
  protected:
   frmHelp() = default;
   void dispatch(std::string_view handler) override;
-
- private:
-  std::shared_ptr<host::IFrameWindow> frame_;
 };
 
 }  // namespace corvale

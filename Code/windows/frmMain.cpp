@@ -19,6 +19,13 @@ namespace corvale {
 
 namespace {
 
+/// The event handlers, each once: the layout's list and the dispatch come from here.
+constexpr Handler<frmMain> kHandlers[] = {
+    {"Command4_Click", &frmMain::Command4_Click}, {"List1_Click", &frmMain::List1_Click},
+    {"Command1_Click", &frmMain::Command1_Click}, {"btnHelp2_Click", &frmMain::btnHelp2_Click},
+    {"Image2_Click", &frmMain::Image2_Click},
+};
+
 constexpr host::Rgb kWindowColour{171, 181, 193};
 constexpr host::Rgb kDarkRed{128, 0, 0};
 constexpr host::Rgb kWhite{255, 255, 255};
@@ -97,8 +104,7 @@ host::FormLayout makeLayout() {
   configure.picture = "configure";
 
   layout.controls = {frame, searchLabel, searchBox, go, nameLabel, list, logo, help, configure};
-  layout.handlers = {"Command4_Click", "List1_Click", "Command1_Click", "btnHelp2_Click",
-                   "Image2_Click"};
+  layout.handlers = handlerNames<frmMain>(kHandlers);
   return layout;
 }
 
@@ -134,51 +140,18 @@ const host::FormLayout& frmMain::layout() const {
 }
 
 void frmMain::dispatch(std::string_view handler) {
-  if (handler == "Command4_Click")
-    Command4_Click();
-  else if (handler == "List1_Click")
-    List1_Click();
-  else if (handler == "Command1_Click")
-    Command1_Click();
-  else if (handler == "btnHelp2_Click")
-    btnHelp2_Click();
-  else if (handler == "Image2_Click")
-    Image2_Click();
+  dispatchHandler<frmMain>(*this, kHandlers, handler);
 }
 
 std::shared_ptr<host::IFrameWindow> frmMain::Frame() {
-  Trap trap("Frame", kMainModule);
-  if (!frame_) {
-    auto failure = trap.run([&] {
-      trap.line(1);
-      frame_ = host::hostClasses().createFrameWindow();
-    });
-    if (failure) {
-      frame_.reset();
-      trap.report(*failure);
-      return nullptr;
-    }
-    // Attaching loads this window, whose Form_Load asks for Frame again and
-    // must get this same frame: it is stored above, before the attach. A frame
-    // that could not take the window in is let go, so that the next request
-    // tries anew instead of showing an empty frame for good; the caption is
-    // cosmetic and its failure is passed over.
-    auto self = std::static_pointer_cast<frmMain>(shared_from_this());
-    if (Trap::run([&] { need(frame_).attach(self); })) {
-      auto unusable = std::move(frame_);
-      (void)Trap::run([&] { unusable->setVisible(false); });
-      return nullptr;
-    }
-    (void)Trap::run([&] { frame_->setCaption(state().ProductName); });
-  }
-  return frame_;
+  // A frame that could not take the window in is let go, so that the next
+  // request tries anew instead of showing an empty frame for good.
+  return frameWindow(state().ProductName, FrameFailures::Report);
 }
 
 void frmMain::Unload() {
   Form::Unload();
-  if (auto frame = std::move(frame_)) {
-    (void)Trap::run([&] { frame->setVisible(false); });
-  }
+  releaseFrameWindow();
 }
 
 void frmMain::Form_Load() {

@@ -47,7 +47,6 @@ class frmMain : public Form {
   void dispatch(std::string_view handler) override;
 
  private:
-  std::shared_ptr<host::IFrameWindow> frame_;
   bool searchInProgress_ = false;
 };
 

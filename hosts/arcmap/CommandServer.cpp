@@ -9,6 +9,7 @@
 #include "hosts/arcmap/ComHostClasses.h"
 #include "hosts/arcmap/ComObjects.h"
 #include "hosts/arcmap/HostOperations.h"
+#include "hosts/arcmap/ReferenceCounted.h"
 #include "hosts/arcmap/ServerIdentity.h"
 #include "hosts/arcmap/ServerModule.h"
 
@@ -41,7 +42,7 @@ class NothingOffered : public Object {};
  * where the portable command could not even be reached (an argument pointer
  * that is null, memory for a string).
  */
-class CommandObject final : public HostCommand {
+class CommandObject final : public ReferenceCounted<HostCommand> {
  public:
   CommandObject() : command_(std::make_shared<CorvaleStreetSearch>()) {}
   virtual ~CommandObject() = default;
@@ -56,18 +57,6 @@ class CommandObject final : public HostCommand {
     }
     *out = nullptr;
     return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references_;
-    if (left == 0) {
-      // The portable command's end (Class_Terminate) must not let anything through either.
-      (void)guarded([&] {
-        delete this;
-        return S_OK;
-      });
-    }
-    return static_cast<ULONG>(left);
   }
 
   HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* enabled) override {
@@ -152,12 +141,19 @@ class CommandObject final : public HostCommand {
     });
   }
 
+  void destroy() override {
+    // The portable command's end (Class_Terminate) must not let anything through either.
+    (void)guarded([&] {
+      delete this;
+      return S_OK;
+    });
+  }
+
   module::LiveObject live_;
-  std::atomic<long> references_{1};
   std::shared_ptr<CorvaleStreetSearch> command_;
 };
 
-class CommandFactory final : public IClassFactory {
+class CommandFactory final : public ReferenceCounted<IClassFactory> {
  public:
   virtual ~CommandFactory() = default;
 
@@ -170,12 +166,6 @@ class CommandFactory final : public IClassFactory {
     }
     *out = nullptr;
     return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
   }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
@@ -196,7 +186,6 @@ class CommandFactory final : public IClassFactory {
 
  private:
   module::LiveObject live_;
-  std::atomic<long> references_{1};
 };
 
 }  // namespace

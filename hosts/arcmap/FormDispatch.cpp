@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "hosts/arcmap/ComSupport.h"
+#include "hosts/arcmap/ReferenceCounted.h"
 #include "hosts/arcmap/ServerModule.h"
 #include "platform/win32/forms/Win32Form.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr DISPID kHwndId = 1;
 
-class FormDispatch final : public IDispatch {
+class FormDispatch final : public ReferenceCounted<IDispatch> {
  public:
   explicit FormDispatch(std::shared_ptr<host::IWindow> window) : window_(std::move(window)) {}
   virtual ~FormDispatch() = default;
@@ -26,12 +27,6 @@ class FormDispatch final : public IDispatch {
     }
     *out = nullptr;
     return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
   }
 
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -91,7 +86,6 @@ class FormDispatch final : public IDispatch {
 
  private:
   module::LiveObject live_;
-  std::atomic<long> references_{1};
   std::shared_ptr<host::IWindow> window_;
 };
 

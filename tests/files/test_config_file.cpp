@@ -11,6 +11,7 @@
 
 #include "files/ConfigFile.h"
 #include "runtime/FileChannel.h"
+#include "support/Failures.h"
 #include "support/HostFixture.h"
 #include "support/Unprivileged.h"
 
@@ -32,12 +33,7 @@ class ConfigFileTest : public testing::HostFixture {
 
   /// The number of the failure `body` throws (0 for none); the channel must be closed after it.
   int32_t failureOf(const std::function<void()>& body) {
-    int32_t number = 0;
-    try {
-      body();
-    } catch (const Failure& failure) {
-      number = failure.number;
-    }
+    const int32_t number = testing::failureNumber(body);
     EXPECT_FALSE(fileChannel().isOpen());
     return number;
   }

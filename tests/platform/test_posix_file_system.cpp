@@ -10,6 +10,7 @@
 #include "platform/posix/DriveMap.h"
 #include "platform/posix/PosixFileSystem.h"
 #include "runtime/Failure.h"
+#include "support/Failures.h"
 #include "support/TempFolder.h"
 
 namespace corvale::posix {
@@ -19,14 +20,7 @@ using corvale::testing::readBytes;
 using corvale::testing::TempFolder;
 using corvale::testing::writeBytes;
 
-int32_t failureNumber(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const Failure& failure) {
-    return failure.number;
-  }
-  return 0;
-}
+using corvale::testing::failureNumber;
 
 TEST(DriveMapping, PartsOfAPathAreJoinedBelowTheDrivesFolder) {
   DriveMap drives;

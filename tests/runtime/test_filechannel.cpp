@@ -5,11 +5,13 @@
 
 #include "runtime/Failure.h"
 #include "runtime/FileChannel.h"
+#include "support/Failures.h"
 #include "support/HostFixture.h"
 
 namespace corvale {
 namespace {
 
+using testing::failureNumber;
 using testing::readBytes;
 using testing::writeBytes;
 
@@ -29,15 +31,6 @@ class FileChannelTest : public testing::HostFixture {
       fields.push_back(channel.readField());
     channel.close();
     return fields;
-  }
-
-  int32_t failureNumber(const std::function<void()>& body) {
-    try {
-      body();
-    } catch (const Failure& failure) {
-      return failure.number;
-    }
-    return 0;
   }
 };
 

@@ -8,20 +8,14 @@
 
 #include "runtime/Failure.h"
 #include "runtime/TextList.h"
+#include "support/Failures.h"
 
 namespace corvale {
 namespace {
 
 using Texts = std::vector<std::string>;
 
-int32_t failureNumber(const std::function<void()>& body) {
-  try {
-    body();
-  } catch (const Failure& failure) {
-    return failure.number;
-  }
-  return 0;
-}
+using testing::failureNumber;
 
 TEST(PlainTextList, KeepsEntriesInTheOrderTheyWereAppended) {
   TextList list;

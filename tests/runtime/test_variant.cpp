@@ -8,20 +8,12 @@
 
 #include "runtime/Failure.h"
 #include "runtime/Variant.h"
+#include "support/Failures.h"
 
 namespace corvale {
 namespace {
 
-/// The number of the failure that `body` throws, or 0 when it throws none.
-template <class Body>
-int32_t failureNumber(Body&& body) {
-  try {
-    body();
-  } catch (const Failure& failure) {
-    return failure.number;
-  }
-  return 0;
-}
+using testing::failureNumber;
 
 class SomeObject : public Object {};
 
