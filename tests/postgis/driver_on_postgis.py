@@ -61,6 +61,9 @@ def main():
     with PgServer() as server:
         server.load(city, "streets")
         rows = int(server.psql("SELECT count(*) FROM streets").strip())
+        # The server lists the distinct names itself: one step per text it sends.
+        texts = int(server.psql("SELECT count(DISTINCT convert_to(name, 'UTF8')) "
+                                "FROM streets").strip())
         postgis = run_driver(driver, "postgres:" + server.qgis_source("streets"))
 
     states, expected_states = of_kind(postgis, "state"), of_kind(reference, "state")
@@ -87,8 +90,9 @@ def main():
     hidden = [e for e in of_kind(postgis, "progress") if e.get("state") == "hidden"]
     check(shown and shown[0].get("maximum") == rows,
           "the progress maximum counts the table's %d rows: %r" % (rows, shown))
-    check(hidden and hidden[0].get("position") == rows + 1,
-          "the progress advanced once before the rows and once per row: %r" % hidden)
+    check(hidden and hidden[0].get("position") == texts + 1 and texts < rows,
+          "the progress advanced once before the texts and once per distinct text the server "
+          "sent (%d of %d rows): %r" % (texts, rows, hidden))
     messages = [e.get("text") for e in of_kind(postgis, "message")]
     check(messages == [e.get("text") for e in of_kind(reference, "message")] and len(messages) == 1,
           "only the first run's message, as on the GeoPackage: %r" % messages)
