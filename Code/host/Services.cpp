@@ -1,10 +1,10 @@
 #include "host/Services.h"
+#include "runtime/PerThread.h"
 
 namespace corvale::host {
 
 Services& services() {
-  thread_local Services instance;
-  return instance;
+  return perThread<Services>();
 }
 
 IHostClasses& hostClasses() { return need(services().hostClasses); }

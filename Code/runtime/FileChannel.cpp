@@ -1,4 +1,5 @@
 #include "runtime/FileChannel.h"
+#include "runtime/PerThread.h"
 
 #include "host/Services.h"
 #include "runtime/Failure.h"
@@ -11,8 +12,7 @@ constexpr int kEnd = -1;
 }  // namespace
 
 FileChannel& fileChannel() {
-  thread_local FileChannel channel;
-  return channel;
+  return perThread<FileChannel>();
 }
 
 void FileChannel::close() noexcept {

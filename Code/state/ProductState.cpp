@@ -1,10 +1,10 @@
 #include "state/ProductState.h"
+#include "runtime/PerThread.h"
 
 namespace corvale {
 
 ProductState& state() {
-  thread_local ProductState instance;
-  return instance;
+  return perThread<ProductState>();
 }
 
 void resetState() { state() = ProductState{}; }

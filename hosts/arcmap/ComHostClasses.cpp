@@ -4,6 +4,10 @@
 #include "hosts/arcmap/HostOperations.h"
 #include "hosts/arcmap/ServerModule.h"
 #include "platform/win32/Win32FileSystem.h"
+#include "runtime/FileChannel.h"
+#include "runtime/PerThread.h"
+#include "windows/Form.h"
+#include "state/ProductState.h"
 #include "platform/win32/forms/Win32Toolkit.h"
 
 namespace corvale::arcmap {
@@ -39,6 +43,25 @@ void installServices() {
   if (!s.fileSystem) s.fileSystem = std::make_shared<win32::Win32FileSystem>();
   if (!s.forms) s.forms = std::make_shared<win32::Win32Toolkit>();
   module::keepLoaded();
+}
+
+void endThreadInstance() noexcept {
+  // The windows go first, as the product unloads them (which lets their frame
+  // windows go), while the services they call are still there.
+  if (auto toolkit = std::dynamic_pointer_cast<win32::Win32Toolkit>(host::services().forms)) {
+    (void)Trap::run([&] {
+      const auto events = toolkit->loadedEvents();
+      for (auto it = events.rbegin(); it != events.rend(); ++it) {
+        if (auto form = std::dynamic_pointer_cast<Form>(*it)) {
+          (void)Trap::run([&] { form->Unload(); });
+        }
+      }
+      toolkit->unloadAll();
+    });
+  }
+  (void)Trap::run([] { endPerThread<ProductState>(); });
+  (void)Trap::run([] { endPerThread<FileChannel>(); });
+  (void)Trap::run([] { endPerThread<host::Services>(); });
 }
 
 }  // namespace corvale::arcmap

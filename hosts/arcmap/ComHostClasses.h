@@ -24,4 +24,15 @@ class ComHostClasses : public host::IHostClasses {
  */
 void installServices();
 
+/**
+ * Ends the calling thread's instance of the component, as the host's release
+ * of the thread's last command does: every loaded window is unloaded, the
+ * product's shared values go back to their start (which releases every
+ * reference held on the host's objects), open files are closed and the
+ * services are removed. It runs on the thread that owns the windows and
+ * while its apartment is alive, never at the thread's end, when the system
+ * has already taken the windows and COM is gone. Nothing escapes.
+ */
+void endThreadInstance() noexcept;
+
 }  // namespace corvale::arcmap

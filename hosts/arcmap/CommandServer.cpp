@@ -33,6 +33,9 @@ struct HostCommand : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE OnClick() = 0;
 };
 
+/// The commands alive on the calling thread; the thread's instance of the component ends with the last.
+thread_local long commandsOfThread = 0;
+
 /// An object that offers none of the host's interfaces.
 class NothingOffered : public Object {};
 
@@ -44,8 +47,11 @@ class NothingOffered : public Object {};
  */
 class CommandObject final : public ReferenceCounted<HostCommand> {
  public:
-  CommandObject() : command_(std::make_shared<CorvaleStreetSearch>()) {}
-  virtual ~CommandObject() = default;
+  CommandObject() : command_(std::make_shared<CorvaleStreetSearch>()) { ++commandsOfThread; }
+  virtual ~CommandObject() {
+    (void)Trap::run([&] { command_.reset(); });
+    if (--commandsOfThread == 0) endThreadInstance();
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;

@@ -82,8 +82,7 @@ int collate(std::string_view a, std::string_view b) {
 bool appendSortKey(std::string_view text, std::string& key) {
   // The empty text's key is empty: it sorts before every other key.
   if (text.empty()) return true;
-  thread_local std::wstring wide;
-  wide = win32::widen(text);
+  const std::wstring wide = win32::widen(text);
   const int count = static_cast<int>(wide.size());
   const size_t offset = key.size();
   int room = count * 8 + 16;

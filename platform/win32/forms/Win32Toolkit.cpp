@@ -186,6 +186,22 @@ void Win32Toolkit::unload(const std::shared_ptr<host::IForm>& form) {
   loaded_.erase(keep, loaded_.end());
 }
 
+void Win32Toolkit::unloadAll() {
+  while (!loaded_.empty()) {
+    const std::shared_ptr<Win32Form> form = loaded_.back().form;
+    unload(form);
+    // A window destroyed meanwhile from outside is no longer counted loaded.
+    if (!loaded_.empty() && loaded_.back().form == form) loaded_.pop_back();
+  }
+  releaseDropped();
+}
+
+std::vector<std::shared_ptr<host::IFormEvents>> Win32Toolkit::loadedEvents() const {
+  std::vector<std::shared_ptr<host::IFormEvents>> events;
+  for (const Loaded& entry : loaded_) events.push_back(entry.events);
+  return events;
+}
+
 void Win32Toolkit::closedByUser(const std::shared_ptr<Win32Form>& form) {
   unload(form);
 }

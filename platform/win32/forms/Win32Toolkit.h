@@ -49,6 +49,10 @@ class Win32Toolkit : public host::IFormsToolkit {
   void hide(const std::shared_ptr<host::IForm>& form) override;
   /// Destroys the form's window and controls; ends its modal shows.
   void unload(const std::shared_ptr<host::IForm>& form) override;
+  /// Unloads every loaded window, newest first, and releases their events objects.
+  void unloadAll();
+  /// The events objects of the loaded windows, oldest first.
+  std::vector<std::shared_ptr<host::IFormEvents>> loadedEvents() const;
   /// MessageBoxW with the OK button alone and no icon, owned by the thread's active window
   /// (task-modal when there is none).
   void messageBox(const std::string& text) override;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "double/Transcript.h"
 #include "hosts/memory/WhereClause.h"
@@ -476,6 +477,13 @@ class FrameWindowObject : public Object {
   IDispatch* window = nullptr;
   FrameRecord* record() { return World::get().records().frame(id); }
   void lastReleased() override;
+  /// The host is closing: the window goes and lets go of the window it holds.
+  void close();
+  /// The frame windows not yet released, as the host closes them when it stops.
+  static std::vector<FrameWindowObject*>& open() {
+    static std::vector<FrameWindowObject*> frames;
+    return frames;
+  }
 
   OP create(Face* self, IDispatch* window);
   OP setVisible(Face* self, VARIANT_BOOL visible);
@@ -791,6 +799,7 @@ FrameWindowObject::FrameWindowObject() : Object("frame window", {&ifs().frameWin
                          CW_USEDEFAULT, 200, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   auto& r = World::get().records();
   std::lock_guard lock(r.mutex);
+  open().push_back(this);
   id = ++r.framesCreated;
   FrameRecord f;
   f.id = id;
@@ -799,7 +808,15 @@ FrameWindowObject::FrameWindowObject() : Object("frame window", {&ifs().frameWin
   r.frames.push_back(f);
 }
 
+void FrameWindowObject::close() {
+  if (hwnd) DestroyWindow(hwnd);
+  hwnd = nullptr;
+  if (IDispatch* held = std::exchange(window, nullptr)) held->Release();
+}
+
 void FrameWindowObject::lastReleased() {
+  auto& all = open();
+  all.erase(std::remove(all.begin(), all.end(), this), all.end());
   {
     auto& r = World::get().records();
     std::lock_guard lock(r.mutex);
@@ -1092,6 +1109,15 @@ void World::start() {
 }
 
 void World::stop() {
+  // The host's own windows end with it: each frame window still open closes and lets go of
+  // the window it holds (the component's reference to the frame itself stays its own).
+  const std::vector<FrameWindowObject*> frames = FrameWindowObject::open();
+  for (FrameWindowObject* frame : frames) {
+    if (frame->destroyed()) continue;
+    frame->addRef();
+    frame->close();
+    frame->release();
+  }
   for (DWORD cookie : state_->cookies) CoRevokeClassObject(cookie);
   state_->cookies.clear();
   state_->factories.clear();

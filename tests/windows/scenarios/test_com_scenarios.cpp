@@ -49,6 +49,8 @@ class ComHost : public ::testing::Test {
 
 TEST_F(ComHost, TheCommandFromTheCategoryAnswersItsPropertiesAndItsBitmapIsOneLasting16x16Picture) {
   CommandProperties props;
+  BITMAP bm{};
+  int bitmapBytes = 0, bitmapBytesAfterRelease = -1;
   inFreshApartment([&] {
     Command command;
     ASSERT_EQ(Command::create(clsid_, command), S_OK);
@@ -59,7 +61,13 @@ TEST_F(ComHost, TheCommandFromTheCategoryAnswersItsPropertiesAndItsBitmapIsOneLa
     const CommandProperties again = command.readProperties();
     EXPECT_EQ(again.caption, props.caption);
     EXPECT_EQ(again.bitmap, props.bitmap);
+    // The picture lasts while the thread's command does; the release of the thread's
+    // last command ends its instance of the component, and the picture with it.
+    const auto picture = reinterpret_cast<HBITMAP>(static_cast<ULONG_PTR>(props.bitmap));
+    bitmapBytes = GetObjectW(picture, sizeof bm, &bm);
     command.reset();
+    BITMAP gone{};
+    bitmapBytesAfterRelease = GetObjectW(picture, sizeof gone, &gone);
     World::get().stop();
   });
   for (HRESULT hr : props.statuses) EXPECT_EQ(hr, S_OK);
@@ -75,9 +83,8 @@ TEST_F(ComHost, TheCommandFromTheCategoryAnswersItsPropertiesAndItsBitmapIsOneLa
   EXPECT_EQ(props.helpContextId, 0);
   ASSERT_NE(props.bitmap, 0u);
   EXPECT_EQ(props.bitmap, props.bitmapAgain) << "the same handle on every call";
-  BITMAP bm{};
-  ASSERT_EQ(GetObjectW(reinterpret_cast<HBITMAP>(static_cast<ULONG_PTR>(props.bitmap)), sizeof bm, &bm),
-            static_cast<int>(sizeof bm));
+  ASSERT_EQ(bitmapBytes, static_cast<int>(sizeof bm));
+  EXPECT_EQ(bitmapBytesAfterRelease, 0) << "no picture outlives the thread's last command";
   EXPECT_EQ(bm.bmWidth, 16);
   EXPECT_EQ(bm.bmHeight, 16);
   EXPECT_EQ(bm.bmBitsPixel, 24);
