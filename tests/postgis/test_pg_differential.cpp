@@ -18,6 +18,7 @@
 #include <qgsvectorlayer.h>
 
 #include "hosts/qgis/QgisCompat.h"
+#include "hosts/qgis/QgisPrefix.h"
 #include "qgis/DirectReadCheck.h"
 
 namespace corvale {
@@ -186,7 +187,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QgsApplication app(argc, argv, true);
   // The postgres provider is a plugin under QGIS's install prefix.
-  QgsApplication::setPrefixPath(QStringLiteral(CMAKE_INSTALL_PREFIX), true);
+  QgsApplication::setPrefixPath(corvale::qgis::qgisInstallPrefix(), true);
   QgsApplication::initQgis();
   const int result = RUN_ALL_TESTS();
   QgsApplication::exitQgis();
