@@ -204,8 +204,10 @@ tools::Vertices lineOfRow(size_t i) {
 
 /// The rectangle a pick must hand the view for these vertices: 1.2 times theirs, same centre.
 QgsRectangle zoomedTo(const tools::Vertices& vertices) {
-  QgsRectangle box;
-  box.setMinimal();
+  // From the first vertex: the empty rectangle to grow from is named
+  // differently on each QGIS release.
+  const auto& [x0, y0] = vertices.front();
+  QgsRectangle box(x0, y0, x0, y0);
   for (const auto& [x, y] : vertices)
     box.combineExtentWith(x, y);
   const QgsPointXY c = box.center();

@@ -22,6 +22,7 @@
 #include "hosts/qgis/read/PgTextReader.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "hosts/qgis/common/QgisCompat.h"
+#include "hosts/qgis/common/QgisPrefix.h"
 #include "qgis/DirectReadCheck.h"
 
 namespace corvale {
@@ -267,7 +268,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QgsApplication app(argc, argv, true);
   // The postgres provider is a plugin under QGIS's install prefix.
-  QgsApplication::setPrefixPath(QStringLiteral(CMAKE_INSTALL_PREFIX), true);
+  QgsApplication::setPrefixPath(corvale::qgis::qgisInstallPrefix(), true);
   QgsApplication::initQgis();
   const int result = RUN_ALL_TESTS();
   QgsApplication::exitQgis();

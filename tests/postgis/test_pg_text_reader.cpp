@@ -18,6 +18,7 @@
 #include <qgsvectorlayer.h>
 
 #include "hosts/qgis/read/PgTextReader.h"
+#include "hosts/qgis/common/QgisPrefix.h"
 
 namespace corvale {
 namespace {
@@ -168,7 +169,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QgsApplication app(argc, argv, false);
   // The postgres provider is a plugin under QGIS's install prefix.
-  QgsApplication::setPrefixPath(QStringLiteral(CMAKE_INSTALL_PREFIX), true);
+  QgsApplication::setPrefixPath(corvale::qgis::qgisInstallPrefix(), true);
   QgsApplication::initQgis();
   const int result = RUN_ALL_TESTS();
   QgsApplication::exitQgis();

@@ -21,6 +21,7 @@
 #include <qgsconfig.h>
 #include <qgsproviderregistry.h>
 
+#include "hosts/qgis/common/QgisPrefix.h"
 #include "qgis/DirectReadCheck.h"
 #include "support/TempFolder.h"
 
@@ -139,7 +140,7 @@ class DirectReadsDifferential : public testing::DirectReadFixture {
     QgsProviderRegistry* registry = QgsProviderRegistry::instance();
     if (!registry->providerList().contains(QStringLiteral("delimitedtext"))) {
       registry->setLibraryDirectory(
-          QDir(QStringLiteral(CMAKE_INSTALL_PREFIX "/" QGIS_PLUGIN_SUBDIR)));
+          QDir(qgis::qgisInstallPrefix() + QStringLiteral("/" QGIS_PLUGIN_SUBDIR)));
     }
   }
   QgsVectorLayer* ogr(const std::string& source) {

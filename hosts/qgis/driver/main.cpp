@@ -11,6 +11,7 @@
 #include "hosts/qgis/driver/Driver.h"
 #include "hosts/qgis/driver/DriverOptions.h"
 #include "hosts/qgis/driver/Transcript.h"
+#include "hosts/qgis/common/QgisPrefix.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
   // QGIS's install prefix, which QGIS would otherwise look for beside this
   // program; QGIS_PREFIX_PATH, where set, still decides.
   if (qEnvironmentVariableIsEmpty("QGIS_PREFIX_PATH")) {
-    QgsApplication::setPrefixPath(QStringLiteral(CMAKE_INSTALL_PREFIX), true);
+    QgsApplication::setPrefixPath(corvale::qgis::qgisInstallPrefix(), true);
   }
   QgsApplication::initQgis();
   int status = 0;
