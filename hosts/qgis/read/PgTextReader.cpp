@@ -326,8 +326,8 @@ std::shared_ptr<host::ITextCursor> PgTextReader::distinctTexts(const QgsVectorLa
   }
   const QgsFields layerFields = layer.fields();
   if (index < 0 || index >= layerFields.count() ||
-      layerFields.fieldOrigin(index) != QgsFields::OriginProvider ||
-      layerFields.at(index).type() != QVariant::String) {
+      !compat::isProviderField(layerFields, index) ||
+      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
     return nullptr;
   }
   // Types whose text is the column's text cast to text, byte for byte.
