@@ -37,11 +37,11 @@ def finish():
     timer.stop()
     with open(RESULT, "w") as out:
         json.dump(findings, out, indent=1)
-    # Quit as a user does, through QGIS's own exit: it takes the project's
-    # layers down while the layer tree view still stands. Leaving the event
-    # loop directly crashes QGIS 3.40 in its own shutdown.
-    QgsProject.instance().setDirty(False)
-    QTimer.singleShot(0, iface.actionExit().trigger)
+    # Take the project's layers down while the layer tree view still stands,
+    # then leave: QGIS 3.40 crashes in its own shutdown when the layers are
+    # still loaded as the event loop ends.
+    QgsProject.instance().clear()
+    QTimer.singleShot(0, lambda: QApplication.exit(0))
 
 
 def window(name):
