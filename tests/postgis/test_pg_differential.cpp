@@ -183,7 +183,7 @@ TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
   auto* citextSubset = layer(uriOf("d_citext"));
   citextSubset->setSubsetString(QStringLiteral("\"name\" <> 'MAIN STREET'"));
   check(citextSubset, "name", "citext field, subset string");
-  check(layer(typed(uriOf("d_nocase"), QgsWkbTypes::LineString, "4326")), "name",
+  check(layer(typed(uriOf("d_nocase"), qgis::compat::WkbType::LineString, "4326")), "name",
         "case-insensitive collation, its declared type and SRID in the source");
   check(layer(uriOf("d_streets", "fid", "public", "d_limited")), "name",
         "a role with no connection to spare");
