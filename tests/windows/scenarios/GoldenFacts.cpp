@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "double/HostStartup.h"
+#include "hosts/memory/ScriptedToolkit.h"
 
 #ifndef CORVALE_WINDOWS_GOLDEN_DIR
 #define CORVALE_WINDOWS_GOLDEN_DIR ""
@@ -18,21 +19,6 @@
 
 namespace corvale::windouble {
 namespace {
-
-/// The in-memory host's one-line form of bytes: CR and LF as the two-character escapes.
-std::string oneLine(const std::string& bytes) {
-  std::string out;
-  for (char c : bytes) {
-    if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 std::string number(double v) {
   char buffer[40];
@@ -167,7 +153,7 @@ GoldenFacts factsOfJsonLines(const std::string& text) {
   while (std::getline(in, line)) {
     const FlatJson j(line);
     const std::string event = j.get("event");
-    if (event == "message") f.messages.push_back(oneLine(j.get("text")));
+    if (event == "message") f.messages.push_back(memory::oneLine(j.get("text")));
     if (event == "extent") {
       f.extents.push_back(number(std::strtod(j.get("xmin").c_str(), nullptr)) + " " +
                           number(std::strtod(j.get("ymin").c_str(), nullptr)) + " " +
@@ -181,7 +167,7 @@ GoldenFacts factsOfJsonLines(const std::string& text) {
       f.progress.back() += ", steps " + j.get("steps");
     }
     if (event == "state") {
-      f.config = oneLine(j.get("configBytes"));
+      f.config = memory::oneLine(j.get("configBytes"));
       f.list = j.array("list");
       f.selected = j.has("selected") ? std::atoi(j.get("selected").c_str()) : -1;
       f.searchText = j.get("text");
