@@ -110,6 +110,19 @@ size_t characterCount(std::string_view text) {
 
 bool upperStartsWith(std::string_view text, std::string_view upperPrefix) {
   size_t i = 0, j = 0;
+  // Letters and digits of ASCII, byte for byte: no decoding, no table. An
+  // ASCII byte is a whole character in UTF-8 and never part of a longer or an
+  // ill-formed sequence, so the decoding below takes over at a character's
+  // beginning in both texts.
+  const size_t common = std::min(text.size(), upperPrefix.size());
+  while (j < common) {
+    const auto t = static_cast<unsigned char>(text[j]);
+    const auto p = static_cast<unsigned char>(upperPrefix[j]);
+    if ((t | p) >= 0x80) break;
+    if ((t >= 'a' && t <= 'z' ? t - 32 : t) != p) return false;
+    ++j;
+  }
+  i = j;
   while (j < upperPrefix.size()) {
     if (i >= text.size()) return false;
     const size_t si = i, sj = j;
