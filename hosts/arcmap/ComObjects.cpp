@@ -262,9 +262,7 @@ class RowValuesFacet : public HostFacet<host::IRowValues, iid::RowValues> {
   std::optional<std::string_view> valueText(int32_t index, std::string& scratch) override {
     VariantHolder held;
     op::RowValuesValue::call(itf(), index, held.out());
-    std::optional<std::string> text = standardText(held.get());
-    if (!text) return std::nullopt;
-    scratch = std::move(*text);
+    if (!standardText(held.get(), scratch)) return std::nullopt;
     return std::string_view(scratch);
   }
 };
