@@ -115,6 +115,21 @@ bool upperStartsWith(std::string_view text, std::string_view upperPrefix) {
   // ill-formed sequence, so the decoding below takes over at a character's
   // beginning in both texts.
   const size_t common = std::min(text.size(), upperPrefix.size());
+  // Eight bytes at a time while both are ASCII: the text's small letters
+  // become capitals in every byte at once (no byte carries into the next,
+  // since every byte is below 0x80), then the words compare.
+  constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+  while (j + 8 <= common) {
+    uint64_t t, p;
+    std::memcpy(&t, text.data() + j, 8);
+    std::memcpy(&p, upperPrefix.data() + j, 8);
+    if ((t | p) & kHigh) break;
+    const uint64_t fromA = t + (0x80 - 'a') * kOnes;      // high bit: the byte is 'a' or above
+    const uint64_t pastZ = t + (0x80 - 'z' - 1) * kOnes;  // high bit: the byte is above 'z'
+    t -= ((fromA & ~pastZ) & kHigh) >> 2;  // 0x20 off each small letter
+    if (t != p) return false;
+    j += 8;
+  }
   while (j < common) {
     const auto t = static_cast<unsigned char>(text[j]);
     const auto p = static_cast<unsigned char>(upperPrefix[j]);

@@ -119,7 +119,11 @@ const std::vector<std::string> kPrefixSweepTexts{
     "Main Street",  "main street 2", "MAIN-street",   "Straße 5",  "STRASSE",  "Stra\xFF"
     "ße",           "École 10",      "ecole",         " Main",     "9 Main",   "ıstanbul",
     "Istanbul",     "Zürich",        "zurich",        "улица 1",   "УЛИЦА",    "a\xFF",
-    "A\xFF" "b",    "\xF0\x90\x90\xA8x", "Main\xC3\xA9", "MainÉ", "",       "m"};
+    "A\xFF" "b",    "\xF0\x90\x90\xA8x", "Main\xC3\xA9", "MainÉ", "",       "m",
+    // Longer than a word of eight bytes: letters around 'a', 'z', 'A', 'Z', '@', '[', '`', '{'
+    // and a character beyond ASCII after the first word.
+    "Main Streets Ärzte", "MAIN STREETS ärzte", "main streets az{`@[ZA", "MAIN STREETS AZ{`@[ZA",
+    "Main Streez", "Street 0499999", "street 0499998"};
 
 /// The search agrees with the whole-text definition on every prefix of every text, upper-cased or not.
 void expectPrefixSearchAgreesWithWholeUpperCase() {
