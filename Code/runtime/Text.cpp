@@ -119,16 +119,28 @@ bool upperStartsWith(std::string_view text, std::string_view upperPrefix) {
   // become capitals in every byte at once (no byte carries into the next,
   // since every byte is below 0x80), then the words compare.
   constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
-  while (j + 8 <= common) {
+  // 1: the eight bytes at `at` are ASCII in both and alike; 0: ASCII and not alike; -1: not ASCII.
+  const auto wordAlike = [&](size_t at) {
     uint64_t t, p;
-    std::memcpy(&t, text.data() + j, 8);
-    std::memcpy(&p, upperPrefix.data() + j, 8);
-    if ((t | p) & kHigh) break;
+    std::memcpy(&t, text.data() + at, 8);
+    std::memcpy(&p, upperPrefix.data() + at, 8);
+    if ((t | p) & kHigh) return -1;
     const uint64_t fromA = t + (0x80 - 'a') * kOnes;      // high bit: the byte is 'a' or above
     const uint64_t pastZ = t + (0x80 - 'z' - 1) * kOnes;  // high bit: the byte is above 'z'
-    t -= ((fromA & ~pastZ) & kHigh) >> 2;  // 0x20 off each small letter
-    if (t != p) return false;
+    t -= ((fromA & ~pastZ) & kHigh) >> 2;                 // 0x20 off each small letter
+    return t == p ? 1 : 0;
+  };
+  while (j + 8 <= common) {
+    const int alike = wordAlike(j);
+    if (alike == 0) return false;
+    if (alike < 0) break;
     j += 8;
+  }
+  // The last few bytes as the word that ends with them (its first bytes compared again).
+  if (j < common && j + 8 > common && common >= 8) {
+    const int alike = wordAlike(common - 8);
+    if (alike == 0) return false;
+    if (alike > 0) j = common;
   }
   while (j < common) {
     const auto t = static_cast<unsigned char>(text[j]);
