@@ -4,7 +4,6 @@
 #include <climits>
 
 #include "platform/win32/Utf16.h"
-#include "platform/win32/forms/WideText.h"
 
 namespace corvale::win32 {
 
