@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "platform/win32/Utf16.h"
+#include "runtime/Text.h"
 
 namespace corvale::win32 {
 
 Win32ListBox::Win32ListBox(bool sorted, HWND control, HWND notify, UINT refreshMessage,
                            std::function<void()> onClick)
-    : entries_(sorted),
+    : sorted_(sorted),
       control_(control),
       notify_(notify),
       refreshMessage_(refreshMessage),
@@ -29,8 +31,9 @@ void Win32ListBox::changed() {
 void Win32ListBox::refresh() {
   posted_ = false;
   if (!pending_) return;
+  // A sort that fails leaves the refresh pending: the next read tries again.
+  if (settle()) reset_ = true;
   pending_ = false;
-  if (entries_.settle()) reset_ = true;
   if (!control_) return;
   const std::vector<std::string>& all = entries_.entries();
   if (reset_ || shown_ > all.size()) {
@@ -55,6 +58,38 @@ void Win32ListBox::refresh() {
   showSelection();
   SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
   RedrawWindow(control_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+}
+
+bool Win32ListBox::settle() {
+  if (!sorted_) return false;
+  const std::vector<std::string>& all = entries_.entries();
+  if (settled_ == all.size()) return false;
+  std::optional<std::vector<size_t>> keyed;
+  if (settled_ == 0) keyed = keys_.order(all);
+  keys_.clear();
+  // Without keys for every entry (entries added to a list already shown, or a
+  // key that could not be made) the list sorts the usual way.
+  const std::vector<size_t> order = keyed ? std::move(*keyed) : Collation::order(all);
+  settled_ = all.size();
+  bool moved = false;
+  for (size_t k = 0; k < order.size() && !moved; ++k)
+    moved = order[k] != k;
+  if (!moved) return false;
+  // The entries are copied into their new order, which then lies in memory in
+  // list order for the passes of a search.
+  std::vector<std::string> sorted;
+  sorted.reserve(all.size());
+  const int32_t selected = entries_.selectedIndex();
+  int32_t stillSelected = -1;
+  for (size_t k = 0; k < order.size(); ++k) {
+    if (static_cast<int32_t>(order[k]) == selected) stillSelected = static_cast<int32_t>(k);
+    sorted.push_back(all[order[k]]);
+  }
+  entries_.clear();
+  for (std::string& text : sorted)
+    entries_.append(std::move(text));
+  entries_.select(stillSelected);
+  return true;
 }
 
 void Win32ListBox::reserve(const std::vector<std::string>& all, size_t from) {
@@ -91,11 +126,14 @@ void Win32ListBox::click() {
 
 void Win32ListBox::clear() {
   entries_.clear();
+  keys_.clear();
+  settled_ = 0;
   reset_ = true;
   changed();
 }
 
 void Win32ListBox::append(std::string text) {
+  if (sorted_ && settled_ == 0) keys_.add(text);
   entries_.append(std::move(text));
   changed();
 }

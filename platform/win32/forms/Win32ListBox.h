@@ -8,13 +8,16 @@
 #include <vector>
 
 #include "host/Forms.h"
+#include "platform/win32/forms/BackgroundSortKeys.h"
 #include "runtime/TextList.h"
 
 namespace corvale::win32 {
 
 /**
  * A list control on a Win32 LISTBOX over a TextList. The TextList holds the
- * entries in the core's order (a sorted list sorts in collation order) and
+ * entries in the core's order (a sorted list sorts in collation order, with
+ * the binary tie-break, when it is next read; the selected entry stays
+ * selected) and
  * item() returns its UTF-8 text; the control holds the same entries as
  * UTF-16, readable by LB_GETTEXT, in the same order.
  *
@@ -24,6 +27,10 @@ namespace corvale::win32 {
  * adds the new entries with redraw off, after LB_INITSTORAGE; when the order
  * of the entries already shown changed (a sorted list took an entry that
  * sorts before them) it fills the control anew.
+ *
+ * A sorted list that is filled from empty has its entries' sort keys made on
+ * a thread of its own while the entries arrive, so that its first read sorts
+ * keys already made; entries added after that read sort the usual way.
  *
  * A selection change by the user (LBN_SELCHANGE) updates the selection and
  * calls `onClick`; so does select() with an entry. select(-1) and the list's
@@ -65,11 +72,18 @@ class Win32ListBox : public host::IListBox {
   /// Announces the batch of entries from `from` to the control (a refusal shows at the adds).
   void reserve(const std::vector<std::string>& all, size_t from);
   void changed();
+  /// Sorts a sorted list's new entries; returns whether entries moved.
+  bool settle();
   void showSelection();
   /// Reports a pick; this list may be gone when it returns.
   void click();
 
+  bool sorted_;
+  /// The entries, in list order once settled (the TextList itself does not sort).
   TextList entries_;
+  /// The first `settled_` entries are in order.
+  size_t settled_ = 0;
+  BackgroundSortKeys keys_;
   HWND control_;
   HWND notify_;
   UINT refreshMessage_;
