@@ -203,6 +203,16 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     if (!layer) return;
     trap.line(6);
     auto featureClass = layer->featureClass();
+    // A feature class that lists a field's distinct texts itself is asked for
+    // them before it counts its features, so that the listing gets under way
+    // while they are counted. They serve only where the class is the layer's
+    // display table too.
+    std::shared_ptr<ITextCursor> texts;
+    bool asked = false;
+    if (!filter && isA<IDistinctTexts>(featureClass)) {
+      texts = query<IDistinctTexts>(featureClass)->distinctTexts(fieldName);
+      asked = true;
+    }
     progress->setMaximum(need(featureClass).featureCount(nullptr));
     progress->setPosition(0);
     trap.line(7);
@@ -212,20 +222,25 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     auto table = query<IDisplayTable>(layer)->displayTable();
     if (showProgress) progress->step();
     trap.line(9);
+    if (dynamic_cast<const void*>(table.get()) != dynamic_cast<const void*>(featureClass.get())) {
+      texts.reset();
+      asked = false;
+    }
     // Over all rows, a table that lists a field's distinct texts itself saves
     // reading every row; the seen-set still decides what the list receives,
     // and the indicator steps once per text received.
-    if (!filter && isA<IDistinctTexts>(table)) {
-      if (auto texts = query<IDistinctTexts>(table)->distinctTexts(fieldName)) {
-        trap.line(11);
-        for (auto text = texts->nextText(); text; text = texts->nextText()) {
-          if (seen.insert(*text) && !text->empty()) list.append(std::string(*text));
-          if (showProgress) progress->step();
-        }
-        trap.line(12);
-        progress->hide();
-        return;
+    if (!filter && !asked && isA<IDistinctTexts>(table)) {
+      texts = query<IDistinctTexts>(table)->distinctTexts(fieldName);
+    }
+    if (texts) {
+      trap.line(11);
+      for (auto text = texts->nextText(); text; text = texts->nextText()) {
+        if (seen.insert(*text) && !text->empty()) list.append(std::string(*text));
+        if (showProgress) progress->step();
       }
+      trap.line(12);
+      progress->hide();
+      return;
     }
     auto cursor = query<ITable>(table)->search(filter, false);
     trap.line(10);

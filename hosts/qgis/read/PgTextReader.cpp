@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -80,27 +81,50 @@ class PgRows : public TextRowSource {
 
 /**
  * The distinct texts of one column, the rows of one query streamed one at a
- * time (libpq's single-row mode): no round trip beyond the query's own.
+ * time (libpq's single-row mode): no round trip beyond the query's own. The
+ * query is under way from the start; its first answer is awaited only when
+ * it is needed (served(), the first text), so that the caller may do other
+ * work while the server lists. Where the server refuses the query, the
+ * texts come from the cursor `otherwise` makes, unasked.
  */
 class PgDistinctTexts : public host::ITextCursor {
  public:
-  PgDistinctTexts(PGconn* connection, Result first)
-      : connection_(connection), row_(std::move(first)) {}
-  ~PgDistinctTexts() override {
-    // Leaving early: the server is asked to stop sending.
-    if (!done_) {
-      if (PGcancel* cancel = PQgetCancel(connection_)) {
-        char ignored[256];
-        PQcancel(cancel, ignored, sizeof ignored);
-        PQfreeCancel(cancel);
-      }
-    }
-    PQfinish(connection_);
-  }
+  PgDistinctTexts(PGconn* connection, PgTextReader::Otherwise otherwise)
+      : connection_(connection), otherwise_(std::move(otherwise)) {}
+  ~PgDistinctTexts() override { close(); }
   PgDistinctTexts(const PgDistinctTexts&) = delete;
   PgDistinctTexts& operator=(const PgDistinctTexts&) = delete;
 
+  /// True when the server answers the query; false when it refused it. Waits for its first answer.
+  bool served() {
+    if (!pending_) return !refused_;
+    pending_ = false;
+    row_.reset(PQgetResult(connection_));
+    const ExecStatusType status = row_ ? PQresultStatus(row_.get()) : PGRES_FATAL_ERROR;
+    if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) return true;
+    // No right to the table, a relation the server cannot read, a filter it
+    // cannot apply: the server has sent nothing, and the rows are read instead.
+    refused_ = true;
+    refusal_ = PQerrorMessage(connection_);
+    row_.reset();
+    while (Result(PQgetResult(connection_))) {
+    }
+    done_ = true;
+    close();
+    return false;
+  }
+
   std::optional<std::string_view> nextText() override {
+    if (!served()) {
+      if (!instead_) {
+        if (!otherwise_) {
+          hostFailure("Listing the values of the PostgreSQL table failed: " + refusal_);
+        }
+        instead_ = otherwise_();
+        otherwise_ = nullptr;
+      }
+      return instead_ ? instead_->nextText() : std::nullopt;
+    }
     for (;;) {
       if (done_) return std::nullopt;
       if (taken_) row_.reset(PQgetResult(connection_));
@@ -128,8 +152,28 @@ class PgDistinctTexts : public host::ITextCursor {
   }
 
  private:
+  void close() {
+    if (!connection_) return;
+    // Leaving early: the server is asked to stop sending.
+    if (!done_) {
+      if (PGcancel* cancel = PQgetCancel(connection_)) {
+        char ignored[256];
+        PQcancel(cancel, ignored, sizeof ignored);
+        PQfreeCancel(cancel);
+      }
+    }
+    row_.reset();
+    PQfinish(connection_);
+    connection_ = nullptr;
+  }
+
   PGconn* connection_;
+  PgTextReader::Otherwise otherwise_;
+  std::shared_ptr<host::ITextCursor> instead_;
   Result row_;
+  bool pending_ = true;
+  bool refused_ = false;
+  std::string refusal_;
   bool taken_ = false;
   bool done_ = false;
   std::string scratch_;
@@ -260,6 +304,53 @@ bool geometryFiltersPass(PGconn* connection, const QgsDataSourceUri& uri) {
   return true;
 }
 
+std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int index,
+                                               PgTextReader::Otherwise otherwise) {
+  const QgsVectorDataProvider* provider = layer.dataProvider();
+  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
+      layer.isEditable()) {
+    return nullptr;
+  }
+  const QgsFields layerFields = layer.fields();
+  if (index < 0 || index >= layerFields.count() ||
+      !compat::isProviderField(layerFields, index) ||
+      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
+    return nullptr;
+  }
+  // Types whose text is the column's text cast to text, byte for byte.
+  const QString type = layerFields.at(index).typeName().toLower();
+  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
+      type != QLatin1String("citext")) {
+    return nullptr;
+  }
+  const QgsDataSourceUri uri(layer.source());
+  if (uri.table().isEmpty() || uri.schema().isEmpty() || uri.sql() != layer.subsetString() ||
+      !onlyKnownParts(uri)) {
+    return nullptr;
+  }
+  // Memory enough for the server to hash a few hundred thousand names
+  // without spilling them to disk.
+  PGconn* connection = connectTo(uri, "-c work_mem=64MB");
+  if (!connection) return nullptr;
+  if (!geometryFiltersPass(connection, uri)) {
+    PQfinish(connection);
+    return nullptr;
+  }
+  // The column as text in the collation "C": equal only when equal byte for
+  // byte, whatever the column's own type (citext) or collation
+  // (nondeterministic ones). The rows are the layer's: its subset string is
+  // the filter QGIS hands the server.
+  std::string sql = "SELECT DISTINCT (" + sqlIdentifier(utf8Of(layerFields.at(index).name())) +
+                    ")::text COLLATE \"C\" FROM " + sqlIdentifier(utf8Of(uri.schema())) + "." +
+                    sqlIdentifier(utf8Of(uri.table()));
+  if (!layer.subsetString().isEmpty()) sql += " WHERE (" + utf8Of(layer.subsetString()) + "\n)";
+  if (!PQsendQuery(connection, sql.c_str()) || !PQsetSingleRowMode(connection)) {
+    PQfinish(connection);
+    return nullptr;
+  }
+  return std::make_shared<PgDistinctTexts>(connection, std::move(otherwise));
+}
+
 }  // namespace
 
 std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
@@ -319,60 +410,15 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
 
 std::shared_ptr<host::ITextCursor> PgTextReader::distinctTexts(const QgsVectorLayer& layer,
                                                                int index) {
-  const QgsVectorDataProvider* provider = layer.dataProvider();
-  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
-      layer.isEditable()) {
-    return nullptr;
-  }
-  const QgsFields layerFields = layer.fields();
-  if (index < 0 || index >= layerFields.count() ||
-      !compat::isProviderField(layerFields, index) ||
-      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
-    return nullptr;
-  }
-  // Types whose text is the column's text cast to text, byte for byte.
-  const QString type = layerFields.at(index).typeName().toLower();
-  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
-      type != QLatin1String("citext")) {
-    return nullptr;
-  }
-  const QgsDataSourceUri uri(layer.source());
-  if (uri.table().isEmpty() || uri.schema().isEmpty() || uri.sql() != layer.subsetString() ||
-      !onlyKnownParts(uri)) {
-    return nullptr;
-  }
-  // Memory enough for the server to hash a few hundred thousand names
-  // without spilling them to disk.
-  PGconn* connection = connectTo(uri, "-c work_mem=64MB");
-  if (!connection) return nullptr;
-  if (!geometryFiltersPass(connection, uri)) {
-    PQfinish(connection);
-    return nullptr;
-  }
-  // The column as text in the collation "C": equal only when equal byte for
-  // byte, whatever the column's own type (citext) or collation
-  // (nondeterministic ones). The rows are the layer's: its subset string is
-  // the filter QGIS hands the server.
-  std::string sql = "SELECT DISTINCT (" + sqlIdentifier(utf8Of(layerFields.at(index).name())) +
-                    ")::text COLLATE \"C\" FROM " + sqlIdentifier(utf8Of(uri.schema())) + "." +
-                    sqlIdentifier(utf8Of(uri.table()));
-  if (!layer.subsetString().isEmpty()) sql += " WHERE (" + utf8Of(layer.subsetString()) + "\n)";
-  if (!PQsendQuery(connection, sql.c_str()) || !PQsetSingleRowMode(connection)) {
-    PQfinish(connection);
-    return nullptr;
-  }
-  // Where the server cannot answer (no right to the table, a relation it
-  // cannot read, a server that knows no such query), the rows are read instead.
-  Result first(PQgetResult(connection));
-  const ExecStatusType status = first ? PQresultStatus(first.get()) : PGRES_FATAL_ERROR;
-  if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-    first.reset();
-    while (Result(PQgetResult(connection))) {
-    }
-    PQfinish(connection);
-    return nullptr;
-  }
-  return std::make_shared<PgDistinctTexts>(connection, std::move(first));
+  auto texts = startDistinct(layer, index, nullptr);
+  if (!texts || !texts->served()) return nullptr;
+  return texts;
+}
+
+std::shared_ptr<host::ITextCursor> PgTextReader::startDistinctTexts(const QgsVectorLayer& layer,
+                                                                    int index,
+                                                                    Otherwise otherwise) {
+  return startDistinct(layer, index, std::move(otherwise));
 }
 
 }  // namespace corvale::qgis
