@@ -110,6 +110,13 @@ class ITextCursor : public virtual Object {
  public:
   /// The next text, or nothing at the end. The view is valid until the next call.
   virtual std::optional<std::string_view> nextText() = 0;
+
+  /**
+   * About how many texts the cursor will hand out, known before the first
+   * (an estimate may serve: it only scales a progress indicator); negative
+   * where the cursor has no idea.
+   */
+  virtual int32_t expectedCount() { return -1; }
 };
 
 /**

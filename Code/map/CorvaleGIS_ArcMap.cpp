@@ -203,17 +203,21 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     if (!layer) return;
     trap.line(6);
     auto featureClass = layer->featureClass();
-    // A feature class that lists a field's distinct texts itself is asked for
-    // them before it counts its features, so that the listing gets under way
-    // while they are counted. They serve only where the class is the layer's
-    // display table too.
+    // A feature class that is its layer's display table and lists a field's
+    // distinct texts itself is asked for them first, so that the listing gets
+    // under way at once. The indicator then follows the texts: where the
+    // listing expects a number of them, that is its maximum, and the features
+    // are not counted.
     std::shared_ptr<ITextCursor> texts;
     bool asked = false;
-    if (!filter && isA<IDistinctTexts>(featureClass)) {
+    if (!filter && isA<IDistinctTexts>(featureClass) &&
+        dynamic_cast<const void*>(query<IDisplayTable>(layer)->displayTable().get()) ==
+            dynamic_cast<const void*>(featureClass.get())) {
       texts = query<IDistinctTexts>(featureClass)->distinctTexts(fieldName);
       asked = true;
     }
-    progress->setMaximum(need(featureClass).featureCount(nullptr));
+    const int32_t expected = texts ? texts->expectedCount() : -1;
+    progress->setMaximum(expected >= 0 ? expected : need(featureClass).featureCount(nullptr));
     progress->setPosition(0);
     trap.line(7);
     if (showProgress) progress->show();
@@ -222,10 +226,6 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     auto table = query<IDisplayTable>(layer)->displayTable();
     if (showProgress) progress->step();
     trap.line(9);
-    if (dynamic_cast<const void*>(table.get()) != dynamic_cast<const void*>(featureClass.get())) {
-      texts.reset();
-      asked = false;
-    }
     // Over all rows, a table that lists a field's distinct texts itself saves
     // reading every row; the seen-set still decides what the list receives,
     // and the indicator steps once per text received.

@@ -8,6 +8,10 @@
 
 #include <libpq-fe.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
 #include <qgswkbtypes.h>
@@ -89,8 +93,8 @@ class PgRows : public TextRowSource {
  */
 class PgDistinctTexts : public host::ITextCursor {
  public:
-  PgDistinctTexts(PGconn* connection, PgTextReader::Otherwise otherwise)
-      : connection_(connection), otherwise_(std::move(otherwise)) {}
+  PgDistinctTexts(PGconn* connection, int32_t expected, PgTextReader::Otherwise otherwise)
+      : connection_(connection), expected_(expected), otherwise_(std::move(otherwise)) {}
   ~PgDistinctTexts() override { close(); }
   PgDistinctTexts(const PgDistinctTexts&) = delete;
   PgDistinctTexts& operator=(const PgDistinctTexts&) = delete;
@@ -113,6 +117,9 @@ class PgDistinctTexts : public host::ITextCursor {
     close();
     return false;
   }
+
+  /// The planner's estimate of the number of texts; negative where it gave none.
+  int32_t expectedCount() override { return expected_; }
 
   std::optional<std::string_view> nextText() override {
     if (!served()) {
@@ -168,6 +175,7 @@ class PgDistinctTexts : public host::ITextCursor {
   }
 
   PGconn* connection_;
+  int32_t expected_;
   PgTextReader::Otherwise otherwise_;
   std::shared_ptr<host::ITextCursor> instead_;
   Result row_;
@@ -210,6 +218,22 @@ PGconn* connectTo(const QgsDataSourceUri& uri, const std::string& settings = {})
     return nullptr;
   }
   return connection;
+}
+
+/**
+ * The planner's estimate of the rows a query yields, from its plan alone (the
+ * query is not run); negative where the server gives none.
+ */
+int32_t estimatedRows(PGconn* connection, const std::string& sql) {
+  const std::string explain = "EXPLAIN (FORMAT JSON) " + sql;
+  Result plan(PQexec(connection, explain.c_str()));
+  if (PQresultStatus(plan.get()) != PGRES_TUPLES_OK || PQntuples(plan.get()) != 1) return -1;
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray(PQgetvalue(plan.get(), 0, 0)));
+  const double rows =
+      document.array().at(0).toObject().value(QStringLiteral("Plan")).toObject().value(
+          QStringLiteral("Plan Rows")).toDouble(-1);
+  if (!(rows >= 0)) return -1;
+  return rows >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(rows);
 }
 
 bool succeeded(PGconn* connection, const char* sql, ExecStatusType wanted) {
@@ -344,11 +368,14 @@ std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int 
                     ")::text COLLATE \"C\" FROM " + sqlIdentifier(utf8Of(uri.schema())) + "." +
                     sqlIdentifier(utf8Of(uri.table()));
   if (!layer.subsetString().isEmpty()) sql += " WHERE (" + utf8Of(layer.subsetString()) + "\n)";
+  // How many texts to expect, for the progress indicator: the planner's
+  // estimate costs a round trip, where counting the rows would cost a pass.
+  const int32_t expected = estimatedRows(connection, sql);
   if (!PQsendQuery(connection, sql.c_str()) || !PQsetSingleRowMode(connection)) {
     PQfinish(connection);
     return nullptr;
   }
-  return std::make_shared<PgDistinctTexts>(connection, std::move(otherwise));
+  return std::make_shared<PgDistinctTexts>(connection, expected, std::move(otherwise));
 }
 
 }  // namespace
