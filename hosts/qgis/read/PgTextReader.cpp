@@ -84,8 +84,9 @@ class PgRows : public TextRowSource {
 };
 
 /**
- * The distinct texts of one column, the rows of one query streamed one at a
- * time (libpq's single-row mode): no round trip beyond the query's own. The
+ * The distinct texts of one column, the rows of one query received whole:
+ * no round trip beyond the query's own, and no allocation per row (the
+ * server sends the first only once it has seen every row anyway). The
  * query is under way from the start; its first answer is awaited only when
  * it is needed (served(), the first text), so that the caller may do other
  * work while the server lists. Where the server refuses the query, the
@@ -103,14 +104,19 @@ class PgDistinctTexts : public host::ITextCursor {
   bool served() {
     if (!pending_) return !refused_;
     pending_ = false;
-    row_.reset(PQgetResult(connection_));
-    const ExecStatusType status = row_ ? PQresultStatus(row_.get()) : PGRES_FATAL_ERROR;
-    if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) return true;
+    rows_.reset(PQgetResult(connection_));
+    const ExecStatusType status = rows_ ? PQresultStatus(rows_.get()) : PGRES_FATAL_ERROR;
+    if (status == PGRES_TUPLES_OK) {
+      count_ = PQntuples(rows_.get());
+      done_ = true;  // nothing more to come: the connection is not needed
+      close();
+      return true;
+    }
     // No right to the table, a relation the server cannot read, a filter it
     // cannot apply: the server has sent nothing, and the rows are read instead.
     refused_ = true;
     refusal_ = PQerrorMessage(connection_);
-    row_.reset();
+    rows_.reset();
     while (Result(PQgetResult(connection_))) {
     }
     done_ = true;
@@ -132,30 +138,18 @@ class PgDistinctTexts : public host::ITextCursor {
       }
       return instead_ ? instead_->nextText() : std::nullopt;
     }
-    for (;;) {
-      if (done_) return std::nullopt;
-      if (taken_) row_.reset(PQgetResult(connection_));
-      taken_ = true;
-      if (!row_) {
-        done_ = true;
-        return std::nullopt;
-      }
-      const ExecStatusType status = PQresultStatus(row_.get());
-      if (status == PGRES_TUPLES_OK) continue;  // the end of the rows; the next result is none
-      if (status != PGRES_SINGLE_TUPLE) {
-        done_ = true;
-        hostFailure(std::string("Listing the values of the PostgreSQL table failed: ") +
-                    PQerrorMessage(connection_));
-      }
-      if (PQgetisnull(row_.get(), 0, 0)) continue;
-      const std::string_view text(PQgetvalue(row_.get(), 0, 0),
-                                  static_cast<size_t>(PQgetlength(row_.get(), 0, 0)));
+    while (next_ < count_) {
+      const int row = next_++;
+      if (PQgetisnull(rows_.get(), row, 0)) continue;
+      const std::string_view text(PQgetvalue(rows_.get(), row, 0),
+                                  static_cast<size_t>(PQgetlength(rows_.get(), row, 0)));
       if (isPlainUtf8(text)) return text;
       // Bytes that are not plain UTF-8 (which the server's conversion to the
       // client encoding does not let through): the text QGIS would make of them.
       scratch_ = utf8Of(qstringOf(text));
       return std::string_view(scratch_);
     }
+    return std::nullopt;
   }
 
  private:
@@ -169,7 +163,6 @@ class PgDistinctTexts : public host::ITextCursor {
         PQfreeCancel(cancel);
       }
     }
-    row_.reset();
     PQfinish(connection_);
     connection_ = nullptr;
   }
@@ -178,11 +171,12 @@ class PgDistinctTexts : public host::ITextCursor {
   int32_t expected_;
   PgTextReader::Otherwise otherwise_;
   std::shared_ptr<host::ITextCursor> instead_;
-  Result row_;
+  Result rows_;
+  int count_ = 0;
+  int next_ = 0;
   bool pending_ = true;
   bool refused_ = false;
   std::string refusal_;
-  bool taken_ = false;
   bool done_ = false;
   std::string scratch_;
 };
@@ -371,7 +365,7 @@ std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int 
   // How many texts to expect, for the progress indicator: the planner's
   // estimate costs a round trip, where counting the rows would cost a pass.
   const int32_t expected = estimatedRows(connection, sql);
-  if (!PQsendQuery(connection, sql.c_str()) || !PQsetSingleRowMode(connection)) {
+  if (!PQsendQuery(connection, sql.c_str())) {
     PQfinish(connection);
     return nullptr;
   }
