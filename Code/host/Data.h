@@ -112,11 +112,11 @@ class ITextCursor : public virtual Object {
   virtual std::optional<std::string_view> nextText() = 0;
 
   /**
-   * About how many texts the cursor will hand out, known before the first
-   * (an estimate may serve: it only scales a progress indicator); negative
-   * where the cursor has no idea.
+   * The number of features whose values the cursor lists, nulls included:
+   * exact, known once the source's answer is in (the call may wait for it);
+   * negative when the cursor does not know it.
    */
-  virtual int32_t expectedCount() { return -1; }
+  virtual int32_t listedFeatureCount() { return -1; }
 };
 
 /**

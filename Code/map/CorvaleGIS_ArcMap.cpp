@@ -205,9 +205,9 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     auto featureClass = layer->featureClass();
     // A feature class that is its layer's display table and lists a field's
     // distinct texts itself is asked for them first, so that the listing gets
-    // under way at once. The indicator then follows the texts: where the
-    // listing expects a number of them, that is its maximum, and the features
-    // are not counted.
+    // under way at once. Where the listing knows how many features it
+    // listed, that is the feature count of the indicator's maximum, and the
+    // features are not counted a second time.
     std::shared_ptr<ITextCursor> texts;
     bool asked = false;
     if (!filter && isA<IDistinctTexts>(featureClass) &&
@@ -216,8 +216,8 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
       texts = query<IDistinctTexts>(featureClass)->distinctTexts(fieldName);
       asked = true;
     }
-    const int32_t expected = texts ? texts->expectedCount() : -1;
-    progress->setMaximum(expected >= 0 ? expected : need(featureClass).featureCount(nullptr));
+    const int32_t counted = texts ? texts->listedFeatureCount() : -1;
+    progress->setMaximum(counted >= 0 ? counted : need(featureClass).featureCount(nullptr));
     progress->setPosition(0);
     trap.line(7);
     if (showProgress) progress->show();

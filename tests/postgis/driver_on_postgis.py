@@ -88,11 +88,9 @@ def main():
 
     shown = [e for e in of_kind(postgis, "progress") if e.get("state") == "shown"]
     hidden = [e for e in of_kind(postgis, "progress") if e.get("state") == "hidden"]
-    # The maximum is the server's estimate of the texts (the table is
-    # analysed): the features are not counted.
-    check(shown and texts // 2 <= shown[0].get("maximum", -1) <= texts * 2,
-          "the progress maximum is about the %d texts, not the %d rows: %r"
-          % (texts, rows, shown))
+    # The maximum is the feature count, which the listing query counted.
+    check(shown and shown[0].get("maximum") == rows,
+          "the progress maximum counts the table's %d rows: %r" % (rows, shown))
     check(hidden and hidden[0].get("position") == texts + 1 and texts < rows,
           "the progress advanced once before the texts and once per distinct text the server "
           "sent (%d of %d rows): %r" % (texts, rows, hidden))

@@ -8,9 +8,6 @@
 
 #include <libpq-fe.h>
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
@@ -84,7 +81,8 @@ class PgRows : public TextRowSource {
 };
 
 /**
- * The distinct texts of one column, the rows of one query received whole:
+ * The distinct texts of one column with the number of rows that hold each
+ * (the null group among them), the rows of one query received whole:
  * no round trip beyond the query's own, and no allocation per row (the
  * server sends the first only once it has seen every row anyway). The
  * query is under way from the start; its first answer is awaited only when
@@ -94,8 +92,8 @@ class PgRows : public TextRowSource {
  */
 class PgDistinctTexts : public host::ITextCursor {
  public:
-  PgDistinctTexts(PGconn* connection, int32_t expected, PgTextReader::Otherwise otherwise)
-      : connection_(connection), expected_(expected), otherwise_(std::move(otherwise)) {}
+  PgDistinctTexts(PGconn* connection, PgTextReader::Otherwise otherwise)
+      : connection_(connection), otherwise_(std::move(otherwise)) {}
   ~PgDistinctTexts() override { close(); }
   PgDistinctTexts(const PgDistinctTexts&) = delete;
   PgDistinctTexts& operator=(const PgDistinctTexts&) = delete;
@@ -106,8 +104,12 @@ class PgDistinctTexts : public host::ITextCursor {
     pending_ = false;
     rows_.reset(PQgetResult(connection_));
     const ExecStatusType status = rows_ ? PQresultStatus(rows_.get()) : PGRES_FATAL_ERROR;
-    if (status == PGRES_TUPLES_OK) {
+    if (status == PGRES_TUPLES_OK && PQnfields(rows_.get()) == 2) {
       count_ = PQntuples(rows_.get());
+      long long features = 0;
+      for (int row = 0; row < count_; ++row)
+        features += std::strtoll(PQgetvalue(rows_.get(), row, 1), nullptr, 10);
+      features_ = static_cast<int32_t>(std::min<long long>(features, 2147483647));
       done_ = true;  // nothing more to come: the connection is not needed
       close();
       return true;
@@ -124,8 +126,12 @@ class PgDistinctTexts : public host::ITextCursor {
     return false;
   }
 
-  /// The planner's estimate of the number of texts; negative where it gave none.
-  int32_t expectedCount() override { return expected_; }
+  /**
+   * The rows of the layer, the sum of the groups' counts; negative where the
+   * server refused the query (the rows read instead are not counted here).
+   * Waits for the server's answer.
+   */
+  int32_t listedFeatureCount() override { return served() ? features_ : -1; }
 
   std::optional<std::string_view> nextText() override {
     if (!served()) {
@@ -168,7 +174,7 @@ class PgDistinctTexts : public host::ITextCursor {
   }
 
   PGconn* connection_;
-  int32_t expected_;
+  int32_t features_ = -1;
   PgTextReader::Otherwise otherwise_;
   std::shared_ptr<host::ITextCursor> instead_;
   Result rows_;
@@ -212,22 +218,6 @@ PGconn* connectTo(const QgsDataSourceUri& uri, const std::string& settings = {})
     return nullptr;
   }
   return connection;
-}
-
-/**
- * The planner's estimate of the rows a query yields, from its plan alone (the
- * query is not run); negative where the server gives none.
- */
-int32_t estimatedRows(PGconn* connection, const std::string& sql) {
-  const std::string explain = "EXPLAIN (FORMAT JSON) " + sql;
-  Result plan(PQexec(connection, explain.c_str()));
-  if (PQresultStatus(plan.get()) != PGRES_TUPLES_OK || PQntuples(plan.get()) != 1) return -1;
-  const QJsonDocument document = QJsonDocument::fromJson(QByteArray(PQgetvalue(plan.get(), 0, 0)));
-  const double rows =
-      document.array().at(0).toObject().value(QStringLiteral("Plan")).toObject().value(
-          QStringLiteral("Plan Rows")).toDouble(-1);
-  if (!(rows >= 0)) return -1;
-  return rows >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(rows);
 }
 
 bool succeeded(PGconn* connection, const char* sql, ExecStatusType wanted) {
@@ -362,19 +352,20 @@ std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int 
   // The column as text in the collation "C": equal only when equal byte for
   // byte, whatever the column's own type (citext) or collation
   // (nondeterministic ones). The rows are the layer's: its subset string is
-  // the filter QGIS hands the server.
-  std::string sql = "SELECT DISTINCT (" + sqlIdentifier(utf8Of(layerFields.at(index).name())) +
-                    ")::text COLLATE \"C\" FROM " + sqlIdentifier(utf8Of(uri.schema())) + "." +
-                    sqlIdentifier(utf8Of(uri.table()));
+  // the filter QGIS hands the server, and the geometry filters select every
+  // row (geometryFiltersPass). Each group's rows are counted in the same
+  // pass, the null group's too, so that the counts add up to the rows QGIS's
+  // count(*) of the layer gives, without a second scan.
+  std::string sql = "SELECT (" + sqlIdentifier(utf8Of(layerFields.at(index).name())) +
+                    ")::text COLLATE \"C\", count(*) FROM " +
+                    sqlIdentifier(utf8Of(uri.schema())) + "." + sqlIdentifier(utf8Of(uri.table()));
   if (!layer.subsetString().isEmpty()) sql += " WHERE (" + utf8Of(layer.subsetString()) + "\n)";
-  // How many texts to expect, for the progress indicator: the planner's
-  // estimate costs a round trip, where counting the rows would cost a pass.
-  const int32_t expected = estimatedRows(connection, sql);
+  sql += " GROUP BY 1";
   if (!PQsendQuery(connection, sql.c_str())) {
     PQfinish(connection);
     return nullptr;
   }
-  return std::make_shared<PgDistinctTexts>(connection, expected, std::move(otherwise));
+  return std::make_shared<PgDistinctTexts>(connection, std::move(otherwise));
 }
 
 }  // namespace
