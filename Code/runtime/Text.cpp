@@ -110,6 +110,46 @@ size_t characterCount(std::string_view text) {
 
 bool upperStartsWith(std::string_view text, std::string_view upperPrefix) {
   size_t i = 0, j = 0;
+  // Letters and digits of ASCII, byte for byte: no decoding, no table. An
+  // ASCII byte is a whole character in UTF-8 and never part of a longer or an
+  // ill-formed sequence, so the decoding below takes over at a character's
+  // beginning in both texts.
+  const size_t common = std::min(text.size(), upperPrefix.size());
+  // Eight bytes at a time while both are ASCII: the text's small letters
+  // become capitals in every byte at once (no byte carries into the next,
+  // since every byte is below 0x80), then the words compare.
+  constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+  // 1: the eight bytes at `at` are ASCII in both and alike; 0: ASCII and not alike; -1: not ASCII.
+  const auto wordAlike = [&](size_t at) {
+    uint64_t t, p;
+    std::memcpy(&t, text.data() + at, 8);
+    std::memcpy(&p, upperPrefix.data() + at, 8);
+    if ((t | p) & kHigh) return -1;
+    const uint64_t fromA = t + (0x80 - 'a') * kOnes;      // high bit: the byte is 'a' or above
+    const uint64_t pastZ = t + (0x80 - 'z' - 1) * kOnes;  // high bit: the byte is above 'z'
+    t -= ((fromA & ~pastZ) & kHigh) >> 2;                 // 0x20 off each small letter
+    return t == p ? 1 : 0;
+  };
+  while (j + 8 <= common) {
+    const int alike = wordAlike(j);
+    if (alike == 0) return false;
+    if (alike < 0) break;
+    j += 8;
+  }
+  // The last few bytes as the word that ends with them (its first bytes compared again).
+  if (j < common && j + 8 > common && common >= 8) {
+    const int alike = wordAlike(common - 8);
+    if (alike == 0) return false;
+    if (alike > 0) j = common;
+  }
+  while (j < common) {
+    const auto t = static_cast<unsigned char>(text[j]);
+    const auto p = static_cast<unsigned char>(upperPrefix[j]);
+    if ((t | p) >= 0x80) break;
+    if ((t >= 'a' && t <= 'z' ? t - 32 : t) != p) return false;
+    ++j;
+  }
+  i = j;
   while (j < upperPrefix.size()) {
     if (i >= text.size()) return false;
     const size_t si = i, sj = j;

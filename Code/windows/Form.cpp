@@ -14,9 +14,13 @@ void Form::Load() {
 }
 
 void Form::Unload() {
-  if (!isLoaded()) return;
-  auto loaded = std::move(form_);
-  host::forms().unload(loaded);
+  if (isLoaded()) {
+    auto loaded = std::move(form_);
+    host::forms().unload(loaded);
+  }
+  // The frame goes too, even when the host destroyed the window along with a
+  // closed frame: the frame holds this window, so keeping it would keep both.
+  releaseFrameWindow();
 }
 
 bool Form::isLoaded() const {

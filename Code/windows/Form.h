@@ -51,7 +51,7 @@ class Form : public host::IWindow,
  public:
   /// Loads the window when it is not loaded: builds it, then runs Form_Load.
   void Load();
-  /// Unloads the window; a later use loads it anew.
+  /// Unloads the window and lets its frame window go, hidden; a later use loads it anew.
   virtual void Unload();
   bool isLoaded() const;
 

@@ -149,11 +149,6 @@ std::shared_ptr<host::IFrameWindow> frmMain::Frame() {
   return frameWindow(state().ProductName, FrameFailures::Report);
 }
 
-void frmMain::Unload() {
-  Form::Unload();
-  releaseFrameWindow();
-}
-
 void frmMain::Form_Load() {
   Trap trap("Form_Load", kMainModule);
   std::optional<BusyPointer> busy;

@@ -27,9 +27,6 @@ class frmMain : public Form {
    */
   std::shared_ptr<host::IFrameWindow> Frame();
 
-  /// Unloads the window and lets its frame go, hidden.
-  void Unload() override;
-
   const host::FormLayout& layout() const override;
 
   // Event handlers.

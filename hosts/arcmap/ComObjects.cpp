@@ -262,9 +262,7 @@ class RowValuesFacet : public HostFacet<host::IRowValues, iid::RowValues> {
   std::optional<std::string_view> valueText(int32_t index, std::string& scratch) override {
     VariantHolder held;
     op::RowValuesValue::call(itf(), index, held.out());
-    std::optional<std::string> text = standardText(held.get());
-    if (!text) return std::nullopt;
-    scratch = std::move(*text);
+    if (!standardText(held.get(), scratch)) return std::nullopt;
     return std::string_view(scratch);
   }
 };
@@ -497,7 +495,15 @@ std::shared_ptr<host::IFrameWindow> wrapFrameWindow(ComRef object) {
 }
 
 std::shared_ptr<host::IRow> wrapRow(ComRef object) {
-  return wrapRequired<RowFacet, RowValuesFacet>(object);
+  // wrapRequired<RowFacet, RowValuesFacet> without its run-time cast: one row
+  // per row read, so the wrapper's type is chosen here and converted statically.
+  if (!object) return nullptr;
+  Answers answers;
+  const bool row = answers.ask(object.get(), RowFacet::iid);
+  const bool values = answers.ask(object.get(), RowValuesFacet::iid);
+  if (!row) raise(err::kTypeMismatch);
+  if (values) return std::make_shared<Wrapper<RowFacet, RowValuesFacet>>(answers);
+  return std::make_shared<Wrapper<RowFacet>>(answers);
 }
 
 IUnknown* comInterfaceOf(const ObjectRef& object, const GUID& iid) {

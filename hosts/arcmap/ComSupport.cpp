@@ -161,14 +161,29 @@ Variant variantFrom(const VARIANT& value) {
 }
 
 std::optional<std::string> standardText(const VARIANT& value) {
-  if (V_VT(&value) == VT_NULL) return std::nullopt;
-  VariantHolder text;
+  std::string text;
+  if (!standardText(value, text)) return std::nullopt;
+  return text;
+}
+
+bool standardText(const VARIANT& value, std::string& text) {
+  if (V_VT(&value) == VT_NULL) return false;
+  const auto assign = [&](BSTR string) {
+    win32::assignUtf8(std::wstring_view(string ? string : L"", string ? SysStringLen(string) : 0), text);
+  };
+  // A string converts to a copy of itself: its own characters serve, without the copy.
+  if (V_VT(&value) == VT_BSTR) {
+    assign(V_BSTR(&value));
+    return true;
+  }
+  VariantHolder converted;
   // Booleans as "True" and "False", as the component's own text form has them,
   // not as the numbers -1 and 0 that the conversion gives without the flag.
-  const HRESULT hr = VariantChangeTypeEx(text.out(), const_cast<VARIANT*>(&value),
+  const HRESULT hr = VariantChangeTypeEx(converted.out(), const_cast<VARIANT*>(&value),
                                          LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL, VT_BSTR);
   if (FAILED(hr)) raise(static_cast<int32_t>(hr), systemText(hr));
-  return utf8Of(V_BSTR(&text.get()));
+  assign(V_BSTR(&converted.get()));
+  return true;
 }
 
 }  // namespace corvale::arcmap

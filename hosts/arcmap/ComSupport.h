@@ -179,6 +179,12 @@ Variant variantFrom(const VARIANT& value);
  */
 std::optional<std::string> standardText(const VARIANT& value);
 
+/**
+ * The same text written over `text` (its storage reused, for a loop over
+ * rows); false, with `text` as it was, for null.
+ */
+bool standardText(const VARIANT& value, std::string& text);
+
 inline VARIANT_BOOL variantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 }  // namespace corvale::arcmap

@@ -82,7 +82,9 @@ int collate(std::string_view a, std::string_view b) {
 bool appendSortKey(std::string_view text, std::string& key) {
   // The empty text's key is empty: it sorts before every other key.
   if (text.empty()) return true;
-  const std::wstring wide = win32::widen(text);
+  // One buffer per thread: a sort keys every entry of a list, a thread per half.
+  thread_local std::wstring wide;
+  win32::assignWide(text, wide);
   const int count = static_cast<int>(wide.size());
   const size_t offset = key.size();
   int room = count * 8 + 16;

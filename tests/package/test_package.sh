@@ -84,10 +84,13 @@ print(QgsApplication.pluginPath())')"
 library="$tree$qgis_plugins/$(basename "$plugin")"
 [ -f "$library" ] || fail "no plugin library in QGIS's plugin folder $qgis_plugins"
 if [ -f "$library" ]; then
+  # Read whole before grep sees them: grep -q leaves a pipe early, and under
+  # pipefail the writer's broken pipe would fail a check that matched.
+  symbols="$(nm -D --defined-only "$library")"
   for symbol in classFactory name description category type version icon unload; do
-    nm -D --defined-only "$library" | grep -qw "$symbol" || fail "the library lacks $symbol"
+    grep -qw "$symbol" <<<"$symbols" || fail "the library lacks $symbol"
   done
-  if ldd "$library" | grep -q 'not found'; then fail "a library it needs is missing"; fi
+  if grep -q 'not found' <<<"$(ldd "$library")"; then fail "a library it needs is missing"; fi
 fi
 doc="$tree/usr/share/doc/$package"
 head -n 1 "$doc/copyright" | grep -qx \

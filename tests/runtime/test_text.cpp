@@ -87,6 +87,49 @@ TEST(CharacterCount, CountsCodePointsAndInvalidBytesAsOneEach) {
             3u);
 }
 
+/**
+ * Whether the text begins with the prefix, decided on the whole text upper-cased
+ * at once: the definition that the character-by-character search must agree with.
+ */
+bool beginsWhenWhollyUpperCased(std::string_view text, const std::string& prefix) {
+  const std::string whole = upperCase(text);
+  if (whole.compare(0, prefix.size(), prefix) != 0) return false;
+  // ...and the prefix ends where a character ends.
+  return whole.size() == prefix.size() ||
+         (static_cast<unsigned char>(whole[prefix.size()]) & 0xC0) != 0x80;
+}
+
+/// Texts where the ASCII bytes and the decoded characters meet: where a fast path can go wrong.
+const std::vector<std::string> kPrefixSweepTexts{
+    "Main Street",  "main street 2", "MAIN-street",   "Straße 5",  "STRASSE",  "Stra\xFF"
+    "ße",           "École 10",      "ecole",         " Main",     "9 Main",   "ıstanbul",
+    "Istanbul",     "Zürich",        "zurich",        "улица 1",   "УЛИЦА",    "a\xFF",
+    "A\xFF" "b",    "\xF0\x90\x90\xA8x", "Main\xC3\xA9", "MainÉ", "",       "m",
+    // Longer than a word of eight bytes: letters around 'a', 'z', 'A', 'Z', '@', '[', '`', '{'
+    // and a character beyond ASCII after the first word.
+    "Main Streets Ärzte", "MAIN STREETS ärzte", "main streets az{`@[ZA", "MAIN STREETS AZ{`@[ZA",
+    "Main Streez", "Street 0499999", "street 0499998"};
+
+/// The search agrees with the whole-text definition on every prefix of every text, upper-cased or not.
+void expectPrefixSearchAgreesWithWholeUpperCase() {
+  int matches = 0, misses = 0;
+  for (const std::string& source : kPrefixSweepTexts) {
+    for (size_t cut = 0; cut <= source.size(); ++cut) {
+      if (cut < source.size() && (static_cast<unsigned char>(source[cut]) & 0xC0) == 0x80) continue;
+      const std::string raw = source.substr(0, cut);
+      for (const std::string& prefix : {upperCase(raw), raw}) {
+        for (const std::string& text : kPrefixSweepTexts) {
+          const bool expected = beginsWhenWhollyUpperCased(text, prefix);
+          EXPECT_EQ(upperStartsWith(text, prefix), expected) << "\"" << text << "\" begins with \"" << prefix << "\"";
+          ++(expected ? matches : misses);
+        }
+      }
+    }
+  }
+  EXPECT_GT(matches, 100);
+  EXPECT_GT(misses, 1000);
+}
+
 TEST(UpperPrefix, MatchesTheBeginningWithoutRegardToCase) {
   EXPECT_TRUE(upperStartsWith("Main Street", "MAIN"));
   EXPECT_TRUE(upperStartsWith("main street", "MAIN S"));
@@ -106,6 +149,10 @@ TEST(UpperPrefix, ComparesCharacterForCharacter) {
   EXPECT_FALSE(upperStartsWith("straße", "STRASS"));
   EXPECT_TRUE(upperStartsWith("straße", upperCase("straß")));
   EXPECT_TRUE(upperStartsWith("x\xFFy", "X\xFF"));
+}
+
+TEST(UpperPrefix, AgreesWithTheWholeTextUpperCasedOnEveryPrefix) {
+  expectPrefixSearchAgreesWithWholeUpperCase();
 }
 
 TEST(CollationOrder, IgnoresLetterCaseButNotAccents) {

@@ -1,8 +1,9 @@
 #include "platform/win32/forms/Win32ListBox.h"
 
+#include <algorithm>
 #include <climits>
 
-#include "platform/win32/forms/WideText.h"
+#include "platform/win32/Utf16.h"
 
 namespace corvale::win32 {
 
@@ -40,13 +41,11 @@ void Win32ListBox::refresh() {
   SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
   if (shown_ == 0) SendMessageW(control_, LB_RESETCONTENT, 0, 0);
   if (shown_ < all.size()) {
-    size_t bytes = 0;
-    for (size_t k = shown_; k < all.size(); ++k) bytes += (all[k].size() + 1) * sizeof(wchar_t);
-    const size_t added = all.size() - shown_;
-    SendMessageW(control_, LB_INITSTORAGE, static_cast<WPARAM>(added),
-                 static_cast<LPARAM>(bytes > static_cast<size_t>(INT_MAX) ? INT_MAX : bytes));
-    for (size_t k = shown_; k < all.size(); ++k) {
-      const std::wstring entry = wide(all[k]);
+    std::wstring entry;
+    const size_t first = shown_;
+    for (size_t k = first; k < all.size(); ++k) {
+      if ((k - first) % kStorageBatch == 0) reserve(all, k);
+      assignWide(all[k], entry);
       const LRESULT at = SendMessageW(control_, LB_ADDSTRING, 0,
                                       reinterpret_cast<LPARAM>(entry.c_str()));
       if (at == LB_ERR || at == LB_ERRSPACE) break;
@@ -56,6 +55,14 @@ void Win32ListBox::refresh() {
   showSelection();
   SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
   RedrawWindow(control_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
+}
+
+void Win32ListBox::reserve(const std::vector<std::string>& all, size_t from) {
+  const size_t to = std::min(all.size(), from + kStorageBatch);
+  size_t bytes = 0;
+  for (size_t k = from; k < to; ++k) bytes += (all[k].size() + 1) * sizeof(wchar_t);
+  SendMessageW(control_, LB_INITSTORAGE, static_cast<WPARAM>(to - from),
+               static_cast<LPARAM>(std::min<size_t>(bytes, INT_MAX)));
 }
 
 void Win32ListBox::showSelection() {

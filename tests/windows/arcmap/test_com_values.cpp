@@ -189,6 +189,8 @@ TEST_F(HostValues, EveryKindOfValueReadsAsTheComponentsValueAndAsTheSystemsText)
   V_ERROR(&host.values.back()) = DISP_E_PARAMNOTFOUND;
   host.values.push_back(typed(VT_BOOL));             // 10
   V_BOOL(&host.values.back()) = VARIANT_TRUE;
+  const wchar_t loneSurrogate[] = {L'a', 0xD800, L'b'};
+  host.values.push_back(text(loneSurrogate, 3));     // 11: the system's replacement, as for any text
 
   {
     auto row = corvale::arcmap::wrapRow(corvale::arcmap::ComRef::share(host.row()));
@@ -237,6 +239,8 @@ TEST_F(HostValues, EveryKindOfValueReadsAsTheComponentsValueAndAsTheSystemsText)
     BSTR trueText = nullptr;
     ASSERT_EQ(VarBstrFromBool(VARIANT_TRUE, LOCALE_USER_DEFAULT, 0, &trueText), S_OK);
     EXPECT_EQ(textOf(10), narrowed(trueText));
+    EXPECT_EQ(textOf(11), narrowed(SysAllocStringLen(loneSurrogate, 3)));
+    EXPECT_EQ(textOf(2), "-7") << "a shorter text after a longer one in the same scratch";
   }
   EXPECT_EQ(host.references, 1) << "every reference the adapter took is given back once";
 }

@@ -77,12 +77,15 @@ ScenarioOutcome runScenario(const CLSID& clsid, const ScenarioOptions& options,
     if (f.caption == "CorvaleStreetSearch") out.searchWindowVisible = true;
     if (f.caption == "CorvaleStreetSearch - Help") out.helpCaptions.push_back(f.caption);
   }
-  (void)framesBefore;
   out.config = readConfigBytes();
   out.extents = world.extents();
   out.progress = world.progress();
   out.transcript = Transcript::get().text();
   command.reset();
+  const std::vector<FrameRecord> frames = world.frames();
+  for (size_t k = framesBefore; k < frames.size(); ++k) {
+    if (!frames[k].released) out.framesHeldAfterRelease.push_back(frames[k].caption);
+  }
   world.stop();
   return out;
 }

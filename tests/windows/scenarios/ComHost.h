@@ -33,6 +33,9 @@ struct ScenarioOutcome {
   std::vector<Extent> extents;
   std::vector<ProgressRun> progress;
   std::vector<std::string> helpCaptions;
+  /// The captions of the frame windows the component still held once the host released the
+  /// command, before the host itself closed its frames (a window's frame is let go when it unloads).
+  std::vector<std::string> framesHeldAfterRelease;
   std::string transcript;
 };
 

@@ -41,6 +41,8 @@ class ComHost : public ::testing::Test {
     inFreshApartment([&] { out = runScenario(clsid_, {config, true, true}, script); });
     for (HRESULT hr : out.statuses) EXPECT_EQ(hr, S_OK) << "every ICommand call reports success";
     EXPECT_EQ(out.problems, std::vector<std::string>{});
+    EXPECT_EQ(out.framesHeldAfterRelease, std::vector<std::string>{})
+        << "every frame window is let go when its window unloads, at the latest with the command";
     return out;
   }
 
