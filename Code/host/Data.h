@@ -110,6 +110,13 @@ class ITextCursor : public virtual Object {
  public:
   /// The next text, or nothing at the end. The view is valid until the next call.
   virtual std::optional<std::string_view> nextText() = 0;
+
+  /**
+   * The number of features whose values the cursor lists, nulls included:
+   * exact, known once the source's answer is in (the call may wait for it);
+   * negative when the cursor does not know it.
+   */
+  virtual int32_t listedFeatureCount() { return -1; }
 };
 
 /**

@@ -203,7 +203,21 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     if (!layer) return;
     trap.line(6);
     auto featureClass = layer->featureClass();
-    progress->setMaximum(need(featureClass).featureCount(nullptr));
+    // A feature class that is its layer's display table and lists a field's
+    // distinct texts itself is asked for them first, so that the listing gets
+    // under way at once. Where the listing knows how many features it
+    // listed, that is the feature count of the indicator's maximum, and the
+    // features are not counted a second time.
+    std::shared_ptr<ITextCursor> texts;
+    bool asked = false;
+    if (!filter && isA<IDistinctTexts>(featureClass) &&
+        dynamic_cast<const void*>(query<IDisplayTable>(layer)->displayTable().get()) ==
+            dynamic_cast<const void*>(featureClass.get())) {
+      texts = query<IDistinctTexts>(featureClass)->distinctTexts(fieldName);
+      asked = true;
+    }
+    const int32_t counted = texts ? texts->listedFeatureCount() : -1;
+    progress->setMaximum(counted >= 0 ? counted : need(featureClass).featureCount(nullptr));
     progress->setPosition(0);
     trap.line(7);
     if (showProgress) progress->show();
@@ -215,17 +229,18 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     // Over all rows, a table that lists a field's distinct texts itself saves
     // reading every row; the seen-set still decides what the list receives,
     // and the indicator steps once per text received.
-    if (!filter && isA<IDistinctTexts>(table)) {
-      if (auto texts = query<IDistinctTexts>(table)->distinctTexts(fieldName)) {
-        trap.line(11);
-        for (auto text = texts->nextText(); text; text = texts->nextText()) {
-          if (seen.insert(*text) && !text->empty()) list.append(std::string(*text));
-          if (showProgress) progress->step();
-        }
-        trap.line(12);
-        progress->hide();
-        return;
+    if (!filter && !asked && isA<IDistinctTexts>(table)) {
+      texts = query<IDistinctTexts>(table)->distinctTexts(fieldName);
+    }
+    if (texts) {
+      trap.line(11);
+      for (auto text = texts->nextText(); text; text = texts->nextText()) {
+        if (seen.insert(*text) && !text->empty()) list.append(std::string(*text));
+        if (showProgress) progress->step();
       }
+      trap.line(12);
+      progress->hide();
+      return;
     }
     auto cursor = query<ITable>(table)->search(filter, false);
     trap.line(10);

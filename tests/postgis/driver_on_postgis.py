@@ -88,6 +88,7 @@ def main():
 
     shown = [e for e in of_kind(postgis, "progress") if e.get("state") == "shown"]
     hidden = [e for e in of_kind(postgis, "progress") if e.get("state") == "hidden"]
+    # The maximum is the feature count, which the listing query counted.
     check(shown and shown[0].get("maximum") == rows,
           "the progress maximum counts the table's %d rows: %r" % (rows, shown))
     check(hidden and hidden[0].get("position") == texts + 1 and texts < rows,

@@ -245,10 +245,11 @@ TEST_F(PgDifferential, TheIndicatorStepsOncePerTextTheServerSendsAndEndsHidden) 
   LoadListWithUniqueFieldValues("citext streets", "name", listed, true, nullptr);
   PGconn* connection = PQconnectdb("");
   ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
-  const int rows = std::stoi(scalar(connection, "SELECT count(*) FROM d_citext"));
   const int texts = std::stoi(
       scalar(connection, "SELECT count(DISTINCT convert_to(name::text, 'UTF8')) FROM d_citext"));
+  const int rows = std::stoi(scalar(connection, "SELECT count(*) FROM d_citext"));
   PQfinish(connection);
+  // Every row, the null ones included, counted by the listing query itself.
   EXPECT_EQ(progress().maximum(), rows);
   // One step before the first text and one per text received; nulls send none.
   EXPECT_EQ(progress().position(), 1 + texts);
@@ -257,6 +258,47 @@ TEST_F(PgDifferential, TheIndicatorStepsOncePerTextTheServerSendsAndEndsHidden) 
   EXPECT_TRUE(messages().empty());
   // Texts that differ only in letter case stay apart; the empty text is not listed.
   EXPECT_EQ(listed.entries().size(), static_cast<size_t>(texts - 1));
+}
+
+TEST_F(PgDifferential, TheIndicatorsMaximumIsTheFeatureCountFromTheListingsOwnPass) {
+  PGconn* connection = PQconnectdb("");
+  ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
+  // 3000 rows, 30 names (every seventh row null): the feature count and the
+  // number of texts lie far apart. Every row the view yields draws a number
+  // from d_reads, so the numbers drawn tell how often the rows were read.
+  execute(connection,
+          "DROP VIEW IF EXISTS d_counted; DROP TABLE IF EXISTS d_repeated;"
+          "DROP SEQUENCE IF EXISTS d_reads; CREATE SEQUENCE d_reads;"
+          "CREATE OR REPLACE FUNCTION d_read() RETURNS boolean LANGUAGE sql VOLATILE"
+          " AS 'SELECT nextval(''d_reads'') > 0';"
+          "CREATE TABLE d_repeated (fid integer PRIMARY KEY, name text,"
+          " geom geometry(LineString, 4326));"
+          "INSERT INTO d_repeated SELECT i,"
+          " CASE WHEN i % 7 = 0 THEN NULL ELSE 'Street ' || (i % 30) END,"
+          " ST_GeomFromText('LINESTRING(0 0, 1 1)', 4326) FROM generate_series(1, 3000) i;"
+          "ANALYZE d_repeated;"
+          "CREATE VIEW d_counted AS SELECT fid, name, geom FROM d_repeated WHERE d_read();");
+  QgsVectorLayer* counted = layer(uriOf("d_counted"));
+  ASSERT_TRUE(counted->isValid());
+  counted->setName(QStringLiteral("counted streets"));
+  project.addMapLayer(counted, false);
+  project.layerTreeRoot()->insertLayer(0, counted);
+
+  execute(connection, "SELECT setval('d_reads', 1, false)");
+  testing::TextListBox listed(true);
+  LoadListWithUniqueFieldValues("counted streets", "name", listed, true, nullptr);
+  EXPECT_EQ(listed.entries().size(), 30u);
+  // The maximum counts every feature, the null ones too; the bar steps once
+  // per text the server sent; the null group sends none.
+  EXPECT_EQ(progress().maximum(), 3000);
+  EXPECT_EQ(progress().position(), 31);
+  EXPECT_FALSE(progress().isShown());
+  EXPECT_TRUE(messages().empty());
+  // The rows were read once, by the distinct query: no count(*) beside it.
+  EXPECT_EQ(scalar(connection, "SELECT CASE WHEN is_called THEN last_value ELSE 0 END"
+                               " FROM d_reads"),
+            "3000");
+  PQfinish(connection);
 }
 
 }  // namespace

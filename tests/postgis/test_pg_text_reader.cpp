@@ -5,10 +5,13 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include <libpq-fe.h>
 
+#include <QThread>
 #include <QtGlobal>
 
 #include <qgsapplication.h>
@@ -18,6 +21,7 @@
 #include <qgsvectorlayer.h>
 
 #include "hosts/qgis/read/PgTextReader.h"
+#include "runtime/Failure.h"
 #include "hosts/qgis/common/QgisPrefix.h"
 
 namespace corvale {
@@ -158,6 +162,112 @@ TEST_F(PgTextReads, AReaderDroppedHalfWayLeavesTheServerUsable) {
     ASSERT_TRUE(reader->step());
   }
   EXPECT_EQ(viaReader(*smallKeys, "name").size(), 12u);
+}
+
+/// Every text a cursor hands out, in the order it hands them out.
+std::vector<std::string> drained(host::ITextCursor& texts) {
+  std::vector<std::string> all;
+  for (auto text = texts.nextText(); text; text = texts.nextText())
+    all.emplace_back(*text);
+  return all;
+}
+
+/// Texts of its own, and how often it was made.
+class GivenTexts : public host::ITextCursor {
+ public:
+  explicit GivenTexts(std::vector<std::string> texts) : texts_(std::move(texts)) {}
+  std::optional<std::string_view> nextText() override {
+    if (next_ >= texts_.size()) return std::nullopt;
+    return std::string_view(texts_[next_++]);
+  }
+
+ private:
+  std::vector<std::string> texts_;
+  size_t next_ = 0;
+};
+
+TEST_F(PgTextReads, TheServersDistinctTextsAreTheTextsQgisReadsEachOnce) {
+  auto smallKeys = layer("small_keys");
+  for (const char* name : {"name", "code"}) {
+    std::set<std::string> expected;
+    for (const auto& [id, text] : viaQgis(*smallKeys, name)) {
+      if (text) expected.insert(*text);
+    }
+    int made = 0;
+    auto texts = qgis::PgTextReader::startDistinctTexts(
+        *smallKeys, smallKeys->fields().indexOf(QString::fromUtf8(name)), [&made] {
+          ++made;
+          return std::make_shared<GivenTexts>(std::vector<std::string>{});
+        });
+    ASSERT_TRUE(texts) << name;
+    const std::vector<std::string> listed = drained(*texts);
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), expected) << name;
+    EXPECT_EQ(listed.size(), expected.size()) << name << ": a text listed twice";
+    EXPECT_EQ(made, 0) << name << ": the rows were read although the server answered";
+  }
+}
+
+TEST_F(PgTextReads, AListingTheServerRefusesComesFromTheOtherCursorUnasked) {
+  PGconn* connection = PQconnectdb("");
+  ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
+  execute(connection,
+          "DROP TABLE IF EXISTS refused, refused_gone;"
+          "CREATE TABLE refused (fid integer PRIMARY KEY, name text, geom geometry(Point, 25832));"
+          "INSERT INTO refused VALUES (1, 'Elm', 'SRID=25832;POINT(1 1)');");
+  auto refused = layer("refused");
+  const int index = refused->fields().indexOf(QStringLiteral("name"));
+  // The layer stays as QGIS loaded it; the server no longer knows its table.
+  execute(connection, "ALTER TABLE refused RENAME TO refused_gone");
+
+  int made = 0;
+  auto texts = qgis::PgTextReader::startDistinctTexts(*refused, index, [&made] {
+    ++made;
+    return std::make_shared<GivenTexts>(std::vector<std::string>{"Oak", "Oak", "Ash"});
+  });
+  ASSERT_TRUE(texts) << "the query is only sent: its answer is not known yet";
+  EXPECT_EQ(drained(*texts), (std::vector<std::string>{"Oak", "Oak", "Ash"}));
+  EXPECT_EQ(made, 1);
+  EXPECT_FALSE(texts->nextText()) << "the end stays the end";
+
+  // Waiting for the answer: nothing. With no other cursor: a failure, not an empty list.
+  EXPECT_FALSE(qgis::PgTextReader::distinctTexts(*refused, index));
+  auto alone = qgis::PgTextReader::startDistinctTexts(*refused, index, nullptr);
+  ASSERT_TRUE(alone);
+  EXPECT_THROW(alone->nextText(), Failure);
+
+  execute(connection, "ALTER TABLE refused_gone RENAME TO refused");
+  auto again = qgis::PgTextReader::distinctTexts(*refused, index);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(drained(*again), std::vector<std::string>{"Elm"});
+  PQfinish(connection);
+}
+
+TEST_F(PgTextReads, AListingDroppedBeforeItsAnswerLeavesNoConnectionBehind) {
+  PGconn* connection = PQconnectdb("");
+  ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
+  const auto others = [connection] {
+    PGresult* result =
+        PQexec(connection, "SELECT count(*) FROM pg_stat_activity WHERE backend_type = "
+                           "'client backend' AND pid <> pg_backend_pid()");
+    const int count = PQresultStatus(result) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(result, 0, 0)) : -1;
+    PQclear(result);
+    return count;
+  };
+  auto smallKeys = layer("small_keys");
+  const int index = smallKeys->fields().indexOf(QStringLiteral("name"));
+  const int before = others();
+  for (int i = 0; i < 20; ++i) {
+    auto texts = qgis::PgTextReader::startDistinctTexts(*smallKeys, index, nullptr);
+    ASSERT_TRUE(texts);
+  }
+  // A backend ends a moment after its client has gone.
+  int after = others();
+  for (int wait = 0; wait < 50 && after > before; ++wait) {
+    QThread::msleep(100);
+    after = others();
+  }
+  EXPECT_EQ(after, before);
+  PQfinish(connection);
 }
 
 }  // namespace

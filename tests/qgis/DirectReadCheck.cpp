@@ -74,6 +74,20 @@ void DirectReadFixture::check(QgsVectorLayer* layer, const QString& field,
   EXPECT_EQ(listed.entries(), expected)
       << (byServer ? "listed by the server" : "read by ") << (byServer ? "" : nameOf(reader));
   EXPECT_FALSE(expected.empty()) << "a corpus layer that lists nothing proves nothing";
+  if (layer->providerType() == QLatin1String("postgres")) {
+    // The indicator's maximum is the layer's feature count, whether the
+    // server counted the rows while it listed or QGIS counted them: the
+    // features QGIS's own iterator yields, every filter of the layer applied.
+    QgsFeatureRequest request;
+    request.setFlags(qgis::compat::kNoGeometry);
+    request.setNoAttributes();
+    QgsFeatureIterator it = layer->getFeatures(request);
+    int32_t features = 0;
+    for (QgsFeature feature; it.nextFeature(feature);)
+      ++features;
+    EXPECT_EQ(progress().maximum(), features)
+        << (byServer ? "listed by the server" : "read by ") << (byServer ? "" : nameOf(reader));
+  }
 }
 
 }  // namespace corvale::testing

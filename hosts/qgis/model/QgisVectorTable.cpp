@@ -73,6 +73,29 @@ class ShownValueCursor : public host::ICursor {
   std::string scratch_;
 };
 
+/// The texts of one field in every row a cursor yields, nulls left out: each distinct text at least once.
+class RowTexts : public host::ITextCursor {
+ public:
+  RowTexts(std::shared_ptr<host::ICursor> rows, int32_t index)
+      : rows_(std::move(rows)), index_(index) {}
+
+  std::optional<std::string_view> nextText() override {
+    for (;;) {
+      row_ = rows_->nextRow();
+      if (!row_) return std::nullopt;
+      const std::optional<std::string_view> text =
+          dynamic_cast<host::IRowValues&>(*row_).valueText(index_, scratch_);
+      if (text) return text;
+    }
+  }
+
+ private:
+  std::shared_ptr<host::ICursor> rows_;
+  int32_t index_;
+  std::shared_ptr<host::IRow> row_;
+  std::string scratch_;
+};
+
 int32_t clampedCount(long long count) {
   if (count > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   return count < 0 ? 0 : static_cast<int32_t>(count);
@@ -136,7 +159,14 @@ std::shared_ptr<host::ITextCursor> QgisVectorTable::distinctTexts(const std::str
   return guarded("Listing the values of the layer", [&]() -> std::shared_ptr<host::ITextCursor> {
     const int32_t index = findField(name);
     if (index < 0) return nullptr;
-    return PgTextReader::distinctTexts(*layer_, index);
+    // Where the server refuses to list them, the rows are read as a search reads them.
+    std::weak_ptr<QgisVectorTable> self = weak_from_this();
+    return PgTextReader::startDistinctTexts(
+        *layer_, index, [self, index]() -> std::shared_ptr<host::ITextCursor> {
+          const std::shared_ptr<QgisVectorTable> table = self.lock();
+          if (!table) hostFailure("The layer is no longer part of the project.");
+          return std::make_shared<RowTexts>(table->search(nullptr, false), index);
+        });
   });
 }
 

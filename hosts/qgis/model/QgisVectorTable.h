@@ -48,9 +48,12 @@ class QgisVectorTable : public host::ITable,
 
   /**
    * The distinct texts of a field as the layer's server lists them, where it
-   * lists them exactly (PgTextReader::distinctTexts); nothing for any other
-   * layer or field, and nothing for a layer that has gone or is not valid:
-   * the caller's search then meets what it would have met.
+   * lists them exactly (PgTextReader::startDistinctTexts); nothing for any
+   * other layer or field, and nothing for a layer that has gone or is not
+   * valid: the caller's search then meets what it would have met. The
+   * server starts listing at once and the cursor waits for it when first
+   * read; where the server then refuses, the cursor hands out the texts of
+   * the rows search(nothing) yields, with no failure of its own.
    */
   std::shared_ptr<host::ITextCursor> distinctTexts(const std::string& name) override;
 

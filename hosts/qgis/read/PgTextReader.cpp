@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include <libpq-fe.h>
+
 
 #include <qgsdatasourceuri.h>
 #include <qgsvectordataprovider.h>
@@ -79,14 +81,86 @@ class PgRows : public TextRowSource {
 };
 
 /**
- * The distinct texts of one column, the rows of one query streamed one at a
- * time (libpq's single-row mode): no round trip beyond the query's own.
+ * The distinct texts of one column with the number of rows that hold each
+ * (the null group among them), the rows of one query received whole:
+ * no round trip beyond the query's own, and no allocation per row (the
+ * server sends the first only once it has seen every row anyway). The
+ * query is under way from the start; its first answer is awaited only when
+ * it is needed (served(), the first text), so that the caller may do other
+ * work while the server lists. Where the server refuses the query, the
+ * texts come from the cursor `otherwise` makes, unasked.
  */
 class PgDistinctTexts : public host::ITextCursor {
  public:
-  PgDistinctTexts(PGconn* connection, Result first)
-      : connection_(connection), row_(std::move(first)) {}
-  ~PgDistinctTexts() override {
+  PgDistinctTexts(PGconn* connection, PgTextReader::Otherwise otherwise)
+      : connection_(connection), otherwise_(std::move(otherwise)) {}
+  ~PgDistinctTexts() override { close(); }
+  PgDistinctTexts(const PgDistinctTexts&) = delete;
+  PgDistinctTexts& operator=(const PgDistinctTexts&) = delete;
+
+  /// True when the server answers the query; false when it refused it. Waits for its first answer.
+  bool served() {
+    if (!pending_) return !refused_;
+    pending_ = false;
+    rows_.reset(PQgetResult(connection_));
+    const ExecStatusType status = rows_ ? PQresultStatus(rows_.get()) : PGRES_FATAL_ERROR;
+    if (status == PGRES_TUPLES_OK && PQnfields(rows_.get()) == 2) {
+      count_ = PQntuples(rows_.get());
+      long long features = 0;
+      for (int row = 0; row < count_; ++row)
+        features += std::strtoll(PQgetvalue(rows_.get(), row, 1), nullptr, 10);
+      features_ = static_cast<int32_t>(std::min<long long>(features, 2147483647));
+      done_ = true;  // nothing more to come: the connection is not needed
+      close();
+      return true;
+    }
+    // No right to the table, a relation the server cannot read, a filter it
+    // cannot apply: the server has sent nothing, and the rows are read instead.
+    refused_ = true;
+    refusal_ = PQerrorMessage(connection_);
+    rows_.reset();
+    while (Result(PQgetResult(connection_))) {
+    }
+    done_ = true;
+    close();
+    return false;
+  }
+
+  /**
+   * The rows of the layer, the sum of the groups' counts; negative where the
+   * server refused the query (the rows read instead are not counted here).
+   * Waits for the server's answer.
+   */
+  int32_t listedFeatureCount() override { return served() ? features_ : -1; }
+
+  std::optional<std::string_view> nextText() override {
+    if (!served()) {
+      if (!instead_) {
+        if (!otherwise_) {
+          hostFailure("Listing the values of the PostgreSQL table failed: " + refusal_);
+        }
+        instead_ = otherwise_();
+        otherwise_ = nullptr;
+      }
+      return instead_ ? instead_->nextText() : std::nullopt;
+    }
+    while (next_ < count_) {
+      const int row = next_++;
+      if (PQgetisnull(rows_.get(), row, 0)) continue;
+      const std::string_view text(PQgetvalue(rows_.get(), row, 0),
+                                  static_cast<size_t>(PQgetlength(rows_.get(), row, 0)));
+      if (isPlainUtf8(text)) return text;
+      // Bytes that are not plain UTF-8 (which the server's conversion to the
+      // client encoding does not let through): the text QGIS would make of them.
+      scratch_ = utf8Of(qstringOf(text));
+      return std::string_view(scratch_);
+    }
+    return std::nullopt;
+  }
+
+ private:
+  void close() {
+    if (!connection_) return;
     // Leaving early: the server is asked to stop sending.
     if (!done_) {
       if (PGcancel* cancel = PQgetCancel(connection_)) {
@@ -96,41 +170,19 @@ class PgDistinctTexts : public host::ITextCursor {
       }
     }
     PQfinish(connection_);
-  }
-  PgDistinctTexts(const PgDistinctTexts&) = delete;
-  PgDistinctTexts& operator=(const PgDistinctTexts&) = delete;
-
-  std::optional<std::string_view> nextText() override {
-    for (;;) {
-      if (done_) return std::nullopt;
-      if (taken_) row_.reset(PQgetResult(connection_));
-      taken_ = true;
-      if (!row_) {
-        done_ = true;
-        return std::nullopt;
-      }
-      const ExecStatusType status = PQresultStatus(row_.get());
-      if (status == PGRES_TUPLES_OK) continue;  // the end of the rows; the next result is none
-      if (status != PGRES_SINGLE_TUPLE) {
-        done_ = true;
-        hostFailure(std::string("Listing the values of the PostgreSQL table failed: ") +
-                    PQerrorMessage(connection_));
-      }
-      if (PQgetisnull(row_.get(), 0, 0)) continue;
-      const std::string_view text(PQgetvalue(row_.get(), 0, 0),
-                                  static_cast<size_t>(PQgetlength(row_.get(), 0, 0)));
-      if (isPlainUtf8(text)) return text;
-      // Bytes that are not plain UTF-8 (which the server's conversion to the
-      // client encoding does not let through): the text QGIS would make of them.
-      scratch_ = utf8Of(qstringOf(text));
-      return std::string_view(scratch_);
-    }
+    connection_ = nullptr;
   }
 
- private:
   PGconn* connection_;
-  Result row_;
-  bool taken_ = false;
+  int32_t features_ = -1;
+  PgTextReader::Otherwise otherwise_;
+  std::shared_ptr<host::ITextCursor> instead_;
+  Result rows_;
+  int count_ = 0;
+  int next_ = 0;
+  bool pending_ = true;
+  bool refused_ = false;
+  std::string refusal_;
   bool done_ = false;
   std::string scratch_;
 };
@@ -260,6 +312,62 @@ bool geometryFiltersPass(PGconn* connection, const QgsDataSourceUri& uri) {
   return true;
 }
 
+std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int index,
+                                               PgTextReader::Otherwise otherwise) {
+  const QgsVectorDataProvider* provider = layer.dataProvider();
+  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
+      layer.isEditable()) {
+    return nullptr;
+  }
+  const QgsFields layerFields = layer.fields();
+  if (index < 0 || index >= layerFields.count() ||
+      !compat::isProviderField(layerFields, index) ||
+      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
+    return nullptr;
+  }
+  // Types whose text is the column's text cast to text, byte for byte.
+  const QString type = layerFields.at(index).typeName().toLower();
+  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
+      type != QLatin1String("citext")) {
+    return nullptr;
+  }
+  const QgsDataSourceUri uri(layer.source());
+  if (uri.table().isEmpty() || uri.schema().isEmpty() || uri.sql() != layer.subsetString() ||
+      !onlyKnownParts(uri)) {
+    return nullptr;
+  }
+  // Memory enough for the server to hash a few hundred thousand names
+  // without spilling them to disk; and the scan shared among the server's
+  // parallel workers where it has any: the planner's default costs keep one
+  // process for a distinct whose groups are many, although workers that
+  // each hash a part of the rows finish sooner (a tenth sooner on 2 busy
+  // cores). Tables too small for a parallel scan keep one process.
+  PGconn* connection =
+      connectTo(uri, "-c work_mem=64MB -c parallel_setup_cost=0 -c parallel_tuple_cost=0.01");
+  if (!connection) return nullptr;
+  if (!geometryFiltersPass(connection, uri)) {
+    PQfinish(connection);
+    return nullptr;
+  }
+  // The column as text in the collation "C": equal only when equal byte for
+  // byte, whatever the column's own type (citext) or collation
+  // (nondeterministic ones). The rows are the layer's: its subset string is
+  // the filter QGIS hands the server, and the geometry filters select every
+  // row (geometryFiltersPass). Each group's rows are counted in the same
+  // pass, the null group's too, so that the counts add up to the rows QGIS's
+  // count(*) of the layer gives, without a second scan.
+  std::string sql = "SELECT (" + sqlIdentifier(utf8Of(layerFields.at(index).name())) +
+                    ")::text COLLATE \"C\", count(*) FROM " +
+                    sqlIdentifier(utf8Of(uri.schema())) + "." + sqlIdentifier(utf8Of(uri.table()));
+  if (!layer.subsetString().isEmpty()) sql += " WHERE (" + utf8Of(layer.subsetString()) + "\n)";
+  sql += " GROUP BY 1";
+  if (!PQsendQuery(connection, sql.c_str())) {
+    PQfinish(connection);
+    return nullptr;
+  }
+  return std::make_shared<PgDistinctTexts>(connection, std::move(otherwise));
+}
+
 }  // namespace
 
 std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
@@ -319,60 +427,15 @@ std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
 
 std::shared_ptr<host::ITextCursor> PgTextReader::distinctTexts(const QgsVectorLayer& layer,
                                                                int index) {
-  const QgsVectorDataProvider* provider = layer.dataProvider();
-  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
-      layer.isEditable()) {
-    return nullptr;
-  }
-  const QgsFields layerFields = layer.fields();
-  if (index < 0 || index >= layerFields.count() ||
-      !compat::isProviderField(layerFields, index) ||
-      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
-    return nullptr;
-  }
-  // Types whose text is the column's text cast to text, byte for byte.
-  const QString type = layerFields.at(index).typeName().toLower();
-  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
-      type != QLatin1String("citext")) {
-    return nullptr;
-  }
-  const QgsDataSourceUri uri(layer.source());
-  if (uri.table().isEmpty() || uri.schema().isEmpty() || uri.sql() != layer.subsetString() ||
-      !onlyKnownParts(uri)) {
-    return nullptr;
-  }
-  // Memory enough for the server to hash a few hundred thousand names
-  // without spilling them to disk.
-  PGconn* connection = connectTo(uri, "-c work_mem=64MB");
-  if (!connection) return nullptr;
-  if (!geometryFiltersPass(connection, uri)) {
-    PQfinish(connection);
-    return nullptr;
-  }
-  // The column as text in the collation "C": equal only when equal byte for
-  // byte, whatever the column's own type (citext) or collation
-  // (nondeterministic ones). The rows are the layer's: its subset string is
-  // the filter QGIS hands the server.
-  std::string sql = "SELECT DISTINCT (" + sqlIdentifier(utf8Of(layerFields.at(index).name())) +
-                    ")::text COLLATE \"C\" FROM " + sqlIdentifier(utf8Of(uri.schema())) + "." +
-                    sqlIdentifier(utf8Of(uri.table()));
-  if (!layer.subsetString().isEmpty()) sql += " WHERE (" + utf8Of(layer.subsetString()) + "\n)";
-  if (!PQsendQuery(connection, sql.c_str()) || !PQsetSingleRowMode(connection)) {
-    PQfinish(connection);
-    return nullptr;
-  }
-  // Where the server cannot answer (no right to the table, a relation it
-  // cannot read, a server that knows no such query), the rows are read instead.
-  Result first(PQgetResult(connection));
-  const ExecStatusType status = first ? PQresultStatus(first.get()) : PGRES_FATAL_ERROR;
-  if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK) {
-    first.reset();
-    while (Result(PQgetResult(connection))) {
-    }
-    PQfinish(connection);
-    return nullptr;
-  }
-  return std::make_shared<PgDistinctTexts>(connection, std::move(first));
+  auto texts = startDistinct(layer, index, nullptr);
+  if (!texts || !texts->served()) return nullptr;
+  return texts;
+}
+
+std::shared_ptr<host::ITextCursor> PgTextReader::startDistinctTexts(const QgsVectorLayer& layer,
+                                                                    int index,
+                                                                    Otherwise otherwise) {
+  return startDistinct(layer, index, std::move(otherwise));
 }
 
 }  // namespace corvale::qgis

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <qgsfeature.h>
@@ -37,6 +38,9 @@ class PgTextReader {
   static std::unique_ptr<ReadAhead> open(const QgsVectorLayer& layer,
                                          const QgsAttributeList& fields);
 
+  /// What makes the texts where the server refuses to list them: a cursor over the rows' texts.
+  using Otherwise = std::function<std::shared_ptr<host::ITextCursor>()>;
+
   /**
    * The distinct texts of a field over the layer's rows, as the server lists
    * them, or nothing where the layer does not qualify or the server cannot
@@ -49,9 +53,22 @@ class PgTextReader {
    * open()), and the layer's subset string, which the server applies as
    * QGIS has it apply it; a geometry type or SRID only where the geometry
    * column is declared with exactly those. Nulls are not listed; the texts
-   * come in no particular order.
+   * come in no particular order. Waits for the server's first answer.
    */
   static std::shared_ptr<host::ITextCursor> distinctTexts(const QgsVectorLayer& layer, int index);
+
+  /**
+   * The same texts for the same layers, without waiting: the query is sent
+   * and the cursor returned while the server works on it, so that the caller
+   * may do other work meanwhile (count the features, say). Where the server
+   * then refuses the query (no right to the table, a view it cannot read),
+   * the cursor hands out the texts of the cursor `otherwise` makes instead,
+   * with no failure of its own; without `otherwise` the refusal is a host
+   * failure. Nothing where the layer does not qualify or no connection can
+   * be made.
+   */
+  static std::shared_ptr<host::ITextCursor> startDistinctTexts(const QgsVectorLayer& layer,
+                                                               int index, Otherwise otherwise);
 };
 
 }  // namespace corvale::qgis
