@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "runtime/Failure.h"
+#include "runtime/SortKeys.h"
 #include "runtime/TextRules.h"
 
 namespace corvale {
@@ -189,22 +190,10 @@ std::string Collation::sortKey(std::string_view text) {
 
 namespace {
 
-/**
- * One text to sort: the first eight bytes of its sort key as a big-endian
- * number (zero-padded), the whole key, and its position. Most comparisons
- * are decided by the prefix alone, without touching the keys.
- */
-struct SortEntry {
-  uint64_t prefix = 0;
-  const uint8_t* key = nullptr;
-  size_t keySize = 0;
-  size_t position = 0;
-};
-
 /// The sort keys of texts[begin, end), kept one after another in `bytes`.
-std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t begin, size_t end,
+std::vector<SortKeyEntry> sortEntries(const std::vector<std::string>& texts, size_t begin, size_t end,
                                    std::string& bytes) {
-  std::vector<SortEntry> entries(end - begin);
+  std::vector<SortKeyEntry> entries(end - begin);
   std::vector<size_t> offsets(end - begin);
   bytes.clear();
   for (size_t i = begin; i < end; ++i) {
@@ -216,39 +205,22 @@ std::vector<SortEntry> sortEntries(const std::vector<std::string>& texts, size_t
   }
   // Pointers only once the buffer has stopped growing.
   for (size_t k = 0; k < entries.size(); ++k) {
-    SortEntry& entry = entries[k];
+    SortKeyEntry& entry = entries[k];
     entry.key = reinterpret_cast<const uint8_t*>(bytes.data()) + offsets[k];
-    for (size_t b = 0; b < 8; ++b) {
-      entry.prefix = (entry.prefix << 8) | (b < entry.keySize ? entry.key[b] : 0u);
-    }
+    entry.setPrefix();
   }
   return entries;
 }
 
-/// Collation order with the binary tie-break. Equal prefixes compare whole
-/// keys: a shorter key padded with zeros sorts first, as it does whole.
-struct SortEntryLess {
-  const std::vector<std::string>* texts;
-  bool operator()(const SortEntry& x, const SortEntry& y) const {
-    if (x.prefix != y.prefix) return x.prefix < y.prefix;
-    const int bytes = std::memcmp(x.key, y.key, std::min(x.keySize, y.keySize));
-    if (bytes != 0) return bytes < 0;
-    if (x.keySize != y.keySize) return x.keySize < y.keySize;
-    return (*texts)[x.position] < (*texts)[y.position];
-  }
-};
-
-/// Below this many texts a second thread costs more than it saves.
-constexpr size_t kParallelSort = 20000;
 
 }  // namespace
 
 std::vector<size_t> Collation::order(const std::vector<std::string>& texts) {
   const size_t n = texts.size();
-  const SortEntryLess less{&texts};
+  const SortKeyEntryLess less{&texts};
   std::string lowerKeys, upperKeys;
-  std::vector<SortEntry> sorted;
-  if (n < kParallelSort) {
+  std::vector<SortKeyEntry> sorted;
+  if (n < kParallelSortKeys) {
     sorted = sortEntries(texts, 0, n, lowerKeys);
     std::sort(sorted.begin(), sorted.end(), less);
   } else {
@@ -256,13 +228,13 @@ std::vector<size_t> Collation::order(const std::vector<std::string>& texts) {
     // collator), then the halves are merged.
     const size_t half = n / 2;
     auto upperHalf = std::async(std::launch::async, [&] {
-      std::vector<SortEntry> entries = sortEntries(texts, half, n, upperKeys);
+      std::vector<SortKeyEntry> entries = sortEntries(texts, half, n, upperKeys);
       std::sort(entries.begin(), entries.end(), less);
       return entries;
     });
-    std::vector<SortEntry> lower = sortEntries(texts, 0, half, lowerKeys);
+    std::vector<SortKeyEntry> lower = sortEntries(texts, 0, half, lowerKeys);
     std::sort(lower.begin(), lower.end(), less);
-    const std::vector<SortEntry> upper = upperHalf.get();
+    const std::vector<SortKeyEntry> upper = upperHalf.get();
     sorted.resize(n);
     std::merge(lower.begin(), lower.end(), upper.begin(), upper.end(), sorted.begin(), less);
   }

@@ -5,37 +5,10 @@
 #include <cstring>
 #include <future>
 
+#include "runtime/SortKeys.h"
 #include "runtime/TextRules.h"
 
 namespace corvale::win32 {
-
-namespace {
-
-/// One key to sort: its first eight bytes as a big-endian number (zero
-/// padded) decide most comparisons without touching the key.
-struct Entry {
-  uint64_t prefix = 0;
-  const uint8_t* key = nullptr;
-  size_t keySize = 0;
-  size_t position = 0;
-};
-
-/// The key's order; equal keys fall back to the texts' bytes.
-struct EntryLess {
-  const std::vector<std::string>* texts;
-  bool operator()(const Entry& x, const Entry& y) const {
-    if (x.prefix != y.prefix) return x.prefix < y.prefix;
-    const int bytes = std::memcmp(x.key, y.key, std::min(x.keySize, y.keySize));
-    if (bytes != 0) return bytes < 0;
-    if (x.keySize != y.keySize) return x.keySize < y.keySize;
-    return (*texts)[x.position] < (*texts)[y.position];
-  }
-};
-
-/// Below this many entries a second sorting thread costs more than it saves.
-constexpr size_t kParallelSort = 20000;
-
-}  // namespace
 
 BackgroundSortKeys::~BackgroundSortKeys() {
   clear();
@@ -139,14 +112,14 @@ std::optional<std::vector<size_t>> BackgroundSortKeys::order(const std::vector<s
     key(*chunk);
   }
 
-  std::vector<Entry> entries;
+  std::vector<SortKeyEntry> entries;
   entries.reserve(count_);
   for (const std::unique_ptr<Chunk>& chunk : chunks_) {
     if (chunk->failed) return std::nullopt;
     const auto* bytes = reinterpret_cast<const uint8_t*>(chunk->bytes.data());
     size_t begin = 0;
     for (size_t end : chunk->ends) {
-      Entry entry;
+      SortKeyEntry entry;
       entry.key = bytes + begin;
       entry.keySize = end - begin;
       entry.position = entries.size();
@@ -160,7 +133,7 @@ std::optional<std::vector<size_t>> BackgroundSortKeys::order(const std::vector<s
   // prefix numbers decide most comparisons (street names often share a
   // word or two at their start).
   size_t common = entries.empty() ? 0 : entries.front().keySize;
-  for (const Entry& entry : entries) {
+  for (const SortKeyEntry& entry : entries) {
     const uint8_t* first = entries.front().key;
     size_t same = 0;
     const size_t most = std::min(common, entry.keySize);
@@ -168,15 +141,14 @@ std::optional<std::vector<size_t>> BackgroundSortKeys::order(const std::vector<s
       ++same;
     common = same;
   }
-  for (Entry& entry : entries) {
+  for (SortKeyEntry& entry : entries) {
     entry.key += common;
     entry.keySize -= common;
-    for (size_t b = 0; b < 8; ++b)
-      entry.prefix = (entry.prefix << 8) | (b < entry.keySize ? entry.key[b] : 0u);
+    entry.setPrefix();
   }
 
-  const EntryLess less{&texts};
-  if (entries.size() < kParallelSort) {
+  const SortKeyEntryLess less{&texts};
+  if (entries.size() < kParallelSortKeys) {
     std::sort(entries.begin(), entries.end(), less);
   } else {
     const auto half = entries.begin() + static_cast<std::ptrdiff_t>(entries.size() / 2);
