@@ -44,13 +44,25 @@ void Win32ListBox::refresh() {
   SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
   if (shown_ == 0) SendMessageW(control_, LB_RESETCONTENT, 0, 0);
   if (shown_ < all.size()) {
+    // The adds go straight to the list box's own procedure, the one of its
+    // class: a window procedure that the form put in front of it (the
+    // tooltips' relay) has nothing to do with them, and under Wine every
+    // hop through the message dispatch costs a system call.
+    const auto classProc = reinterpret_cast<WNDPROC>(GetClassLongPtrW(control_, GCLP_WNDPROC));
+    const auto add = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+      return classProc ? CallWindowProcW(classProc, control_, message, wParam, lParam)
+                       : SendMessageW(control_, message, wParam, lParam);
+    };
     std::wstring entry;
-    const size_t first = shown_;
-    for (size_t k = first; k < all.size(); ++k) {
-      if ((k - first) % kStorageBatch == 0) reserve(all, k);
+    size_t batch = kFirstStorageBatch;
+    size_t announced = shown_;
+    for (size_t k = shown_; k < all.size(); ++k) {
+      if (k == announced) {
+        announced = reserve(all, k, batch, add);
+        batch *= 2;
+      }
       assignWide(all[k], entry);
-      const LRESULT at = SendMessageW(control_, LB_ADDSTRING, 0,
-                                      reinterpret_cast<LPARAM>(entry.c_str()));
+      const LRESULT at = add(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
       if (at == LB_ERR || at == LB_ERRSPACE) break;
       shown_ = k + 1;
     }
@@ -92,12 +104,13 @@ bool Win32ListBox::settle() {
   return true;
 }
 
-void Win32ListBox::reserve(const std::vector<std::string>& all, size_t from) {
-  const size_t to = std::min(all.size(), from + kStorageBatch);
+size_t Win32ListBox::reserve(const std::vector<std::string>& all, size_t from, size_t batch,
+                             const std::function<LRESULT(UINT, WPARAM, LPARAM)>& send) {
+  const size_t to = std::min(all.size(), from + batch);
   size_t bytes = 0;
   for (size_t k = from; k < to; ++k) bytes += (all[k].size() + 1) * sizeof(wchar_t);
-  SendMessageW(control_, LB_INITSTORAGE, static_cast<WPARAM>(to - from),
-               static_cast<LPARAM>(std::min<size_t>(bytes, INT_MAX)));
+  send(LB_INITSTORAGE, static_cast<WPARAM>(to - from), static_cast<LPARAM>(std::min<size_t>(bytes, INT_MAX)));
+  return to;
 }
 
 void Win32ListBox::showSelection() {

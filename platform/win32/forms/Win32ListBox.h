@@ -62,15 +62,21 @@ class Win32ListBox : public host::IListBox {
 
  private:
   /**
-   * Entries are added in batches of this many, each announced with its own
-   * LB_INITSTORAGE: one announcement of the whole list does not help Wine's
-   * list box (adding 500,000 entries after it took seconds more than in
-   * batches), and the batches cost Windows nothing.
+   * Entries are added in batches, each announced with its own LB_INITSTORAGE:
+   * the first of this many entries, each next one twice the one before, the
+   * last one what is left. One announcement of the whole list does not help
+   * Wine's list box (adding 500,000 entries after it took seconds more than
+   * in batches: it gives back what an add does not need at once), and batches
+   * of one size make it move its array once a batch; growing batches move it
+   * a few times only. Windows' own list box takes the announcements as they
+   * come.
    */
-  static constexpr size_t kStorageBatch = 65536;
+  static constexpr size_t kFirstStorageBatch = 32768;
 
-  /// Announces the batch of entries from `from` to the control (a refusal shows at the adds).
-  void reserve(const std::vector<std::string>& all, size_t from);
+  /// Announces the batch of at most `batch` entries from `from` with `send`;
+  /// returns where the batch ends (a refusal shows at the adds).
+  size_t reserve(const std::vector<std::string>& all, size_t from, size_t batch,
+                 const std::function<LRESULT(UINT, WPARAM, LPARAM)>& send);
   void changed();
   /// Sorts a sorted list's new entries; returns whether entries moved.
   bool settle();
