@@ -30,7 +30,7 @@ const char* mappedReadVfs();
 bool mappedReadsCover(const char* path);
 
 /// Bytes of one window: a multiple of every page size SQLite and the system use.
-constexpr long long kMappedWindowBytes = 4LL << 20;
+constexpr long long kMappedWindowBytes = 2LL << 20;
 /// Windows mapped at most at once for one file.
 constexpr int kMappedWindows = 6;
 
