@@ -53,7 +53,8 @@ void walkFeatureLayers(const std::function<void(const std::shared_ptr<ILayer>&)>
  * A look-up waits for memory twice (the set's slot, then the text it keeps),
  * so the texts are looked up a few rows after they are read: a row's text is
  * copied and hashed as it is read, its slot fetched into the cache then, its
- * kept text one row later, and the look-up made kDepth rows later. finish()
+ * kept text kTextLag rows later (reading the slot before it has arrived
+ * would wait for it), and the look-up made kDepth rows later. finish()
  * looks up the rows still waiting; the list thus gets exactly what a look-up
  * at each row would give, in the same order.
  */
@@ -71,9 +72,9 @@ class DistinctTexts {
       row.hash = TextSet::hashOf(row.text);
       seen_.prefetchSlot(row.hash);
     }
-    if (waiting_ > 0) {
-      const Pending& previous = pending_[(oldest_ + waiting_ - 1) % kDepth];
-      if (!previous.null) seen_.prefetchText(previous.hash);
+    if (waiting_ >= kTextLag) {
+      const Pending& earlier = pending_[(oldest_ + waiting_ - kTextLag) % kDepth];
+      if (!earlier.null) seen_.prefetchText(earlier.hash);
     }
     ++waiting_;
   }
@@ -86,7 +87,8 @@ class DistinctTexts {
   }
 
  private:
-  static constexpr size_t kDepth = 4;
+  static constexpr size_t kDepth = 8;
+  static constexpr size_t kTextLag = 3;
   struct Pending {
     std::string text;
     uint64_t hash = 0;

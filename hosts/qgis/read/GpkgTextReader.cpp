@@ -10,6 +10,7 @@
 #include "hosts/qgis/common/QgisFailure.h"
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/common/QgisCompat.h"
+#include "hosts/qgis/read/MappedReadVfs.h"
 
 namespace corvale::qgis {
 
@@ -185,12 +186,17 @@ std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
   // The connection is used by one thread at a time (this one, then the
   // read-ahead thread alone until it has stopped): SQLite need not lock it
   // at every step and column.
+  // Pages are read in place through a few small mappings of the file where
+  // it lies on a local disk (mappedReadVfs): a table scan then costs SQLite's
+  // steps, not a system call and a copy per page.
   sqlite3* db = nullptr;
+  const char* vfs = mappedReadVfs();
   if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
+                      vfs) != SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
+  if (vfs) sqlite3_exec(db, "PRAGMA mmap_size = 1099511627776", nullptr, nullptr, nullptr);
   std::string sql;
   if (const auto table = tableOf(db, parts.value(QStringLiteral("layerName")).toString())) {
     if (const auto id = featureIdColumn(db, *table)) {
