@@ -38,7 +38,7 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
  * Connections to a server that a listing or a pick has finished with, kept
  * idle for a while so that the next pick of the same server need not make
  * one (on a link with latency a new connection costs two round trips and
- * more). At most kMost are kept, each for kIdleLimit at most (QGIS's own
+ * more). One is kept per server, kMost in all, each for kIdleLimit at most (QGIS's own
  * pool keeps its idle connections as long); one that has broken or is in a
  * transaction is closed, not kept. The key is the connection string the
  * connection was made from; whoever takes one sets the session settings
@@ -93,9 +93,14 @@ class IdleConnections {
       return;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (idle_.size() >= kMost) {
-      PQfinish(idle_.front().connection);
-      idle_.erase(idle_.begin());
+    // One per server: the newest, readied for the latest layer.
+    for (auto it = idle_.begin(); it != idle_.end();) {
+      if (it->key == key || idle_.size() >= kMost) {
+        PQfinish(it->connection);
+        it = idle_.erase(it);
+      } else {
+        ++it;
+      }
     }
     idle_.push_back({std::move(key), connection, std::chrono::steady_clock::now()});
   }
@@ -609,13 +614,13 @@ std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int 
     return nullptr;
   }
   // Memory enough for the server to hash a few hundred thousand names
-  // without spilling them to disk; and the scan shared among the server's
-  // parallel workers where it has any: the planner's default costs keep one
-  // process for a distinct whose groups are many, although workers that
-  // each hash a part of the rows finish sooner (a tenth sooner on 2 busy
-  // cores). Tables too small for a parallel scan keep one process.
-  PGconn* connection =
-      connectTo(uri, "-c work_mem=64MB -c parallel_setup_cost=0 -c parallel_tuple_cost=0.01");
+  // without spilling them to disk. One process reads every row: the session
+  // is kept for the pick that follows (IdleConnections), and a process that
+  // has read the table once reads it again several times faster than one
+  // that has not (its first touch of each shared buffer costs it), while
+  // parallel workers, each reading a part, left most of the table untouched
+  // by the session and, on 2 busy cores, made the listing itself no sooner.
+  PGconn* connection = connectTo(uri, "-c work_mem=64MB -c max_parallel_workers_per_gather=0");
   if (!connection) return nullptr;
   if (!geometryFiltersPass(connection, uri)) {
     PQfinish(connection);
