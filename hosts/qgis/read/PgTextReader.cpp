@@ -520,9 +520,11 @@ std::optional<std::string> checkStatements(PGconn* connection, const PickQuery& 
          " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
          " WHERE n.nspname = " + *schema + " AND c.relname = " + *table + ";";
   if (namesGeometryFilters(pick.uri)) {
+    // The last placeholder first: a literal put in may hold "$1" itself, but
+    // only after the placeholders still to be replaced.
     std::string declared = kDeclaredGeometry;
     for (const auto& [placeholder, value] :
-         {std::pair{"$1", *schema}, std::pair{"$2", *table}, std::pair{"$3", *geometry}}) {
+         {std::pair{"$3", *geometry}, std::pair{"$2", *table}, std::pair{"$1", *schema}}) {
       declared.replace(declared.find(placeholder), 2, value);
     }
     sql += declared + ";";
