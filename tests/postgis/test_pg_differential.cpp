@@ -56,13 +56,15 @@ class PgDifferential : public testing::DirectReadFixture {
             " locale = 'und-u-ks-level2', deterministic = false);"
             "DROP VIEW IF EXISTS d_view;"
             "DROP TABLE IF EXISTS d_streets, d_mixed, d_citext, d_nocase, \"Odd \"\"Table\"\" ñ\","
-            " d_parts, d_other_key;"
+            " d_parts, d_other_key, \"d_$3 dollar\";"
             "CREATE TABLE d_streets (fid integer PRIMARY KEY, name text, code varchar(20),"
             " geom geometry(LineString, 4326));"
             "CREATE TABLE d_mixed (fid integer PRIMARY KEY, name text, geom geometry);"
             "CREATE TABLE d_citext (fid integer PRIMARY KEY, name citext,"
             " geom geometry(LineString, 4326));"
             "CREATE TABLE d_nocase (fid integer PRIMARY KEY, name text COLLATE nocase,"
+            " geom geometry(LineString, 4326));"
+            "CREATE TABLE \"d_$3 dollar\" (fid integer PRIMARY KEY, name text,"
             " geom geometry(LineString, 4326));"
             "CREATE TABLE \"Odd \"\"Table\"\" ñ\" (\"Key \"\"K\"\"\" integer PRIMARY KEY,"
             " \"odd \"\"name\"\" ñ\" text, geom geometry(LineString, 4326));"
@@ -80,7 +82,8 @@ class PgDifferential : public testing::DirectReadFixture {
       const char* parameters[] = {key.c_str(), kNames[i]};
       for (const std::string table :
            {"d_streets (fid, name, code, geom)", "d_citext (fid, name, geom)",
-            "d_nocase (fid, name, geom)", "\"Odd \"\"Table\"\" ñ\"", "d_parts (fid, name, geom)"}) {
+            "d_nocase (fid, name, geom)", "\"Odd \"\"Table\"\" ñ\"", "d_parts (fid, name, geom)",
+            "\"d_$3 dollar\" (fid, name, geom)"}) {
         const std::string sql = "INSERT INTO " + table + " VALUES ($1::integer, $2, " +
                                 (table.rfind("d_streets", 0) == 0 ? "upper($2), " : "") +
                                 geometry + ")";
@@ -174,6 +177,8 @@ TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
   check(layer(uriOf("d_nocase")), "name", "text field of a case-insensitive collation");
   check(layer(uriOf("Odd \"Table\" ñ", "Key \"K\"")), "odd \"name\" ñ", "odd table and names");
   check(layer(uriOf("d_parts")), "name", "partitioned table");
+  check(layer(typed(uriOf("d_$3 dollar"), qgis::compat::WkbType::LineString, "4326")), "name",
+        "a table name with a dollar, its declared type and SRID in the source");
   check(layer(uriOf("d_other_key", "id")), "name", "key= naming a unique column, not the key");
   check(layer(uriOf("d_view")), "name", "view");
   auto* viewSubset = layer(uriOf("d_view"));
@@ -208,6 +213,31 @@ TEST_F(PgDifferential, EveryCorpusLayerListsWhatQgisReads) {
               listedByServer.end())
         << byRows << ": listed by the server, which cannot filter or serve it as QGIS does";
   }
+
+  // The server picks the first feature of a name where its rows and ids are
+  // QGIS's; views and filters QGIS applies itself leave the pick to QGIS's
+  // iterator.
+  for (const char* byServer :
+       {"table", "table, varchar field", "table, source written by hand",
+        "table, its declared type and SRID in the source", "sql= in the source", "subset string",
+        "table, key unicity and estimated metadata", "citext field",
+        "text field of a case-insensitive collation", "odd table and names", "partitioned table",
+        "citext field, subset string",
+        "case-insensitive collation, its declared type and SRID in the source",
+        "a table name with a dollar, its declared type and SRID in the source"}) {
+    EXPECT_NE(std::find(pickedByServer.begin(), pickedByServer.end(), byServer),
+              pickedByServer.end())
+        << byServer << ": not picked by the server";
+  }
+  for (const char* byQgis :
+       {"table, another type in the source", "view",
+        "view, subset string", "generic geometry column, sub-layer LineString 4326"}) {
+    EXPECT_EQ(std::find(pickedByServer.begin(), pickedByServer.end(), byQgis),
+              pickedByServer.end())
+        << byQgis << ": picked by the server, whose rows or ids are not QGIS's";
+  }
+  for (const auto& label : pickedByServer)
+    std::cout << "  picks from the server: " << label << "\n";
 
   const auto& pgServed = served[Reader::Postgres];
   for (const char* plain : {"table", "table, source written by hand"}) {

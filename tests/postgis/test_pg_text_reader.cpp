@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <libpq-fe.h>
@@ -267,6 +268,65 @@ TEST_F(PgTextReads, AListingDroppedBeforeItsAnswerLeavesNoConnectionBehind) {
     after = others();
   }
   EXPECT_EQ(after, before);
+  PQfinish(connection);
+}
+
+TEST_F(PgTextReads, PicksKeepOneConnectionAndOutliveItsLoss) {
+  PGconn* connection = PQconnectdb("");
+  ASSERT_EQ(PQstatus(connection), CONNECTION_OK) << PQerrorMessage(connection);
+  // The backends of the readers' connections: neither QGIS's (it names itself) nor this one.
+  const auto readers = [connection](const char* action) {
+    const std::string sql = std::string("SELECT ") + action +
+                            " FROM pg_stat_activity WHERE backend_type = 'client backend'"
+                            " AND application_name <> 'QGIS' AND pid <> pg_backend_pid()";
+    PGresult* result = PQexec(connection, sql.c_str());
+    int value = -1;
+    if (PQresultStatus(result) == PGRES_TUPLES_OK) {
+      value = 0;
+      for (int row = 0; row < PQntuples(result); ++row) {
+        value += std::string_view(PQgetvalue(result, row, 0)) == "t" ? 1 : 0;
+      }
+    }
+    PQclear(result);
+    return value;
+  };
+  auto smallKeys = layer("small_keys");
+  const int index = smallKeys->fields().indexOf(QStringLiteral("name"));
+  // The first of the two "Main Street" rows in QGIS's order (none holds "MAIN STREET").
+  std::optional<QgsFeatureId> mainStreet;
+  QgsFeatureIterator it = smallKeys->getFeatures();
+  for (QgsFeature feature; !mainStreet && it.nextFeature(feature);) {
+    if (feature.attribute(index).toString() == QStringLiteral("Main Street")) {
+      mainStreet = feature.id();
+    }
+  }
+  ASSERT_TRUE(mainStreet);
+  for (int i = 0; i < 10; ++i) {
+    const auto found = qgis::PgTextReader::firstWithText(*smallKeys, index, "Main Street");
+    ASSERT_TRUE(found.served);
+    ASSERT_TRUE(found.feature);
+    EXPECT_EQ(found.feature->id, *mainStreet);
+    EXPECT_EQ(found.feature->geometry.asWkt(), QStringLiteral("Point (-648 1)"));
+    const auto none = qgis::PgTextReader::firstWithText(*smallKeys, index, "MAIN STREET");
+    EXPECT_TRUE(none.served);
+    EXPECT_FALSE(none.feature);
+  }
+  EXPECT_EQ(readers("true"), 1) << "one connection kept for the next pick";
+  // The kept connection is cut (a server restarted, a link that dropped):
+  // the next pick is served on a new one.
+  EXPECT_EQ(readers("pg_terminate_backend(pid)"), 1);
+  for (int wait = 0; wait < 50 && readers("true") > 0; ++wait)
+    QThread::msleep(100);
+  const auto again = qgis::PgTextReader::firstWithText(*smallKeys, index, "Main Street");
+  EXPECT_TRUE(again.served);
+  ASSERT_TRUE(again.feature);
+  EXPECT_EQ(again.feature->id, *mainStreet);
+  EXPECT_EQ(readers("true"), 1);
+  // A text that is not plain UTF-8, a field that is not text: QGIS is asked.
+  EXPECT_FALSE(qgis::PgTextReader::firstWithText(*smallKeys, index, "Main \xFF").served);
+  EXPECT_FALSE(qgis::PgTextReader::firstWithText(
+                   *smallKeys, smallKeys->fields().indexOf(QStringLiteral("pad")), "Mai")
+                   .served);
   PQfinish(connection);
 }
 

@@ -1,5 +1,8 @@
 #include "qgis/DirectReadCheck.h"
 
+#include <cmath>
+#include <map>
+#include <optional>
 #include <set>
 
 #include <qgsfeatureiterator.h>
@@ -9,6 +12,7 @@
 #include "hosts/qgis/read/PgTextReader.h"
 #include "hosts/qgis/common/QgisCompat.h"
 #include "map/CorvaleGIS_ArcMap.h"
+#include "runtime/Text.h"
 #include "runtime/TextList.h"
 
 namespace corvale::testing {
@@ -87,7 +91,60 @@ void DirectReadFixture::check(QgsVectorLayer* layer, const QString& field,
       ++features;
     EXPECT_EQ(progress().maximum(), features)
         << (byServer ? "listed by the server" : "read by ") << (byServer ? "" : nameOf(reader));
+    checkPicks(*layer, name, field, expected, label);
   }
+}
+
+void DirectReadFixture::checkPicks(QgsVectorLayer& layer, const std::string& name,
+                                   const QString& field, const std::vector<std::string>& names,
+                                   const std::string& label) {
+  // The first feature of each text in QGIS's own order, every filter of the layer applied.
+  struct First {
+    QgsFeatureId id;
+    std::optional<QgsRectangle> box;
+  };
+  const int index = layer.fields().lookupField(field);
+  std::map<std::string, First> first;
+  QgsFeatureIterator it = layer.getFeatures();
+  for (QgsFeature feature; it.nextFeature(feature);) {
+    const QVariant value = feature.attribute(index);
+    if (value.isNull()) continue;
+    std::optional<QgsRectangle> box;
+    if (!feature.geometry().isNull() && !feature.geometry().isEmpty()) {
+      box = feature.geometry().boundingBox();
+    }
+    first.emplace(value.toString().toUtf8().toStdString(), First{feature.id(), box});
+  }
+  const std::shared_ptr<host::IFeatureLayer> component = GetLayerByName(name);
+  ASSERT_NE(component, nullptr);
+  bool byServer = false;
+  size_t picked = 0;
+  for (const std::string& text : names) {
+    // Blank names are never looked up; an apostrophe makes a clause the host refuses.
+    if (isBlank(text) || text.find('\'') != std::string::npos) continue;
+    SCOPED_TRACE("pick of \"" + text + "\"");
+    const size_t reports = messages().size();
+    const std::shared_ptr<host::IFeature> feature =
+        GetFeatureByValue(component, field.toStdString(), text);
+    EXPECT_EQ(messages().size(), reports);
+    ASSERT_NE(feature, nullptr);
+    ASSERT_EQ(first.count(text), 1u);
+    const First& expected = first.at(text);
+    EXPECT_EQ(dynamic_cast<host::IRow&>(*feature).objectId(), expected.id);
+    const std::shared_ptr<host::IEnvelope> envelope = feature->shape()->envelope();
+    if (expected.box) {
+      EXPECT_EQ(envelope->xMin(), expected.box->xMinimum());
+      EXPECT_EQ(envelope->yMin(), expected.box->yMinimum());
+      EXPECT_EQ(envelope->xMax(), expected.box->xMaximum());
+      EXPECT_EQ(envelope->yMax(), expected.box->yMaximum());
+    } else {
+      EXPECT_TRUE(std::isnan(envelope->xMin())) << "a feature without geometry bounds nothing";
+    }
+    ++picked;
+    byServer = byServer || qgis::PgTextReader::firstWithText(layer, index, text).served;
+  }
+  EXPECT_GT(picked, 0u) << "a corpus layer without a name to pick proves nothing";
+  if (byServer) pickedByServer.push_back(label);
 }
 
 }  // namespace corvale::testing

@@ -28,7 +28,9 @@ std::vector<std::string> namesViaQgis(QgsVectorLayer& layer, const QString& fiel
  * added to the project under a name of its own, listed by
  * LoadListWithUniqueFieldValues into a sorted list (as the search window
  * holds it), and compared, text for text, with namesViaQgis. The reader that
- * served each layer is counted.
+ * served each layer is counted. Each name of a PostgreSQL layer is then
+ * picked (GetFeatureByValue) and must give the first feature in QGIS's order
+ * that holds exactly that text: its id and its bounding box.
  */
 class DirectReadFixture : public QgisFixture {
  protected:
@@ -38,8 +40,12 @@ class DirectReadFixture : public QgisFixture {
   std::map<Reader, std::vector<std::string>> served;
   /// Layers whose list the server gave as distinct texts (PgTextReader::distinctTexts), not rows.
   std::vector<std::string> listedByServer;
+  /// Layers whose picks the server answered (PgTextReader::firstWithText), not QGIS's iterator.
+  std::vector<std::string> pickedByServer;
 
  private:
+  void checkPicks(QgsVectorLayer& layer, const std::string& name, const QString& field,
+                  const std::vector<std::string>& names, const std::string& label);
   int added_ = 0;
 };
 

@@ -3,19 +3,28 @@
 #include <cstdint>
 #include <memory>
 
+#include <QPointer>
+
 #include <qgscoordinatereferencesystem.h>
 #include <qgsfeature.h>
 #include <qgsfeatureiterator.h>
+#include <qgsvectorlayer.h>
 
 #include "host/Data.h"
 
 namespace corvale::qgis {
 
-/// A feature of a layer search: its id, all its attribute values and its shape.
+/**
+ * A feature of a layer search: its id, all its attribute values and its shape.
+ * A feature made with `attributesFrom` holds its id and shape alone and reads
+ * its attribute values from that layer, by its id, when one is first asked for.
+ */
 class QgisFeature : public host::IFeature, public host::IRow, public host::IRowValues {
  public:
-  QgisFeature(QgsFeature feature, QgsCoordinateReferenceSystem crs)
-      : feature_(std::move(feature)), crs_(std::move(crs)) {}
+  QgisFeature(QgsFeature feature, QgsCoordinateReferenceSystem crs,
+              QgsVectorLayer* attributesFrom = nullptr)
+      : feature_(std::move(feature)), crs_(std::move(crs)), attributesFrom_(attributesFrom),
+        attributesRead_(attributesFrom == nullptr) {}
 
   /// The shape in the layer's coordinate reference system (a null one bounds nothing).
   std::shared_ptr<host::IGeometry> shape() override;
@@ -26,6 +35,19 @@ class QgisFeature : public host::IFeature, public host::IRow, public host::IRowV
  private:
   QgsFeature feature_;
   QgsCoordinateReferenceSystem crs_;
+  QPointer<QgsVectorLayer> attributesFrom_;
+  bool attributesRead_;
+};
+
+/// One feature already at hand, then the end.
+class QgisOneFeatureCursor : public host::IFeatureCursor {
+ public:
+  explicit QgisOneFeatureCursor(std::shared_ptr<host::IFeature> feature)
+      : feature_(std::move(feature)) {}
+  std::shared_ptr<host::IFeature> nextFeature() override { return std::move(feature_); }
+
+ private:
+  std::shared_ptr<host::IFeature> feature_;
 };
 
 /// The features of a layer search, with geometry and all attributes, in QGIS's order.

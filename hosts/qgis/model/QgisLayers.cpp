@@ -34,6 +34,9 @@ std::shared_ptr<host::IFeatureCursor> QgisFeatureLayer::search(
     const std::shared_ptr<host::IQueryFilter>& filter, bool /*reuse*/) {
   return guarded("Searching the layer", [&]() -> std::shared_ptr<host::IFeatureCursor> {
     QgsVectorLayer& layer = table_->layer();
+    if (auto found = table_->takeFound(filter)) {
+      return std::make_shared<QgisOneFeatureCursor>(std::move(found));
+    }
     return std::make_shared<QgisFeatureCursor>(layer.getFeatures(table_->requestFor(filter)),
                                                layer.crs());
   });

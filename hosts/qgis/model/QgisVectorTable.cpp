@@ -1,15 +1,21 @@
 #include "hosts/qgis/model/QgisVectorTable.h"
 
+#include <functional>
 #include <limits>
+#include <optional>
+
+#include <QCoreApplication>
 
 #include <qgsexpressioncontextutils.h>
 
 #include "hosts/qgis/common/QgisFailure.h"
+#include "hosts/qgis/model/QgisFeatureCursor.h"
 #include "hosts/qgis/model/QgisFields.h"
 #include "hosts/qgis/model/QgisRowCursor.h"
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/read/PgTextReader.h"
 #include "hosts/qgis/common/QgisCompat.h"
+#include "hosts/qgis/model/QgisValues.h"
 #include "runtime/Text.h"
 
 namespace corvale::qgis {
@@ -96,6 +102,73 @@ class RowTexts : public host::ITextCursor {
   std::string scratch_;
 };
 
+/**
+ * The row the server found first for a text: its id and that text; any other
+ * value is read through QGIS, for this row alone, when it is asked for.
+ */
+class FoundRow : public host::IRow, public host::IRowValues {
+ public:
+  FoundRow(QgsVectorLayer* layer, QgsFeatureId id, int32_t index, std::string text)
+      : layer_(layer), id_(id), index_(index), text_(std::move(text)) {}
+
+  int64_t objectId() override { return id_; }
+
+  Variant value(int32_t index) override {
+    if (index == index_) return Variant(text_);
+    return guarded("Reading a value", [&] {
+      if (!layer_) hostFailure("The layer is no longer part of the project.");
+      if (index < 0 || index >= layer_->fields().count()) {
+        hostFailure("The field index is out of range.");
+      }
+      QgsFeatureRequest request(id_);
+      request.setFlags(compat::kNoGeometry);
+      request.setSubsetOfAttributes(QgsAttributeList{index});
+      QgsFeature read;
+      if (!layer_->getFeatures(request).nextFeature(read)) {
+        hostFailure("The row is no longer in the layer.");
+      }
+      return variantOf(read.attribute(index));
+    });
+  }
+
+ private:
+  QPointer<QgsVectorLayer> layer_;
+  QgsFeatureId id_;
+  int32_t index_;
+  std::string text_;
+};
+
+/**
+ * A row found ahead, then the rows of a search made only when they are asked
+ * for, that row left out once: every row the clause selects, each once.
+ */
+class FoundFirstCursor : public host::ICursor {
+ public:
+  FoundFirstCursor(std::shared_ptr<host::IRow> first,
+                   std::function<std::shared_ptr<host::ICursor>()> rest)
+      : first_(std::move(first)), id_(first_->objectId()), makeRest_(std::move(rest)) {}
+
+  std::shared_ptr<host::IRow> nextRow() override {
+    if (first_) return std::move(first_);
+    if (!rest_) rest_ = makeRest_();
+    for (;;) {
+      std::shared_ptr<host::IRow> row = rest_->nextRow();
+      if (row && !skipped_ && row->objectId() == id_) {
+        skipped_ = true;
+        continue;
+      }
+      return row;
+    }
+  }
+
+ private:
+  std::shared_ptr<host::IRow> first_;
+  int64_t id_;
+  std::function<std::shared_ptr<host::ICursor>()> makeRest_;
+  std::shared_ptr<host::ICursor> rest_;
+  bool skipped_ = false;
+};
+
 int32_t clampedCount(long long count) {
   if (count > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   return count < 0 ? 0 : static_cast<int32_t>(count);
@@ -150,8 +223,55 @@ std::shared_ptr<host::ICursor> QgisVectorTable::search(
     if (!clause.shownValue) return std::make_shared<QgisRowCursor>(&vl, std::move(request));
     const int32_t index = findField(clause.shownValue->field);
     if (index < 0) hostFailure("The field is no longer part of the layer.");
+    if (clause.scanWhenNoneSelected && !clause.shownValue->number) {
+      PgTextReader::FirstAnswer first =
+          PgTextReader::firstWithText(vl, index, clause.shownValue->text);
+      if (first.feature) {
+        keepFound(first.feature->id, std::move(first.feature->geometry));
+        QPointer<QgsVectorLayer> layer(&vl);
+        return std::make_shared<FoundFirstCursor>(
+            std::make_shared<FoundRow>(&vl, first.feature->id, index, clause.shownValue->text),
+            [layer, request, clause, index]() -> std::shared_ptr<host::ICursor> {
+              if (!layer) hostFailure("The layer is no longer part of the project.");
+              return std::make_shared<ShownValueCursor>(layer.data(), request, clause, index);
+            });
+      }
+    }
     return std::make_shared<ShownValueCursor>(&vl, std::move(request), clause, index);
   });
+}
+
+void QgisVectorTable::keepFound(QgsFeatureId id, QgsGeometry geometry) {
+  found_ = Found{id, std::move(geometry), layer_ ? layer_->subsetString() : QString()};
+  const uint64_t serial = ++foundSerial_;
+  // Once the event loop runs, anything may have changed the layer.
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    std::weak_ptr<QgisVectorTable> self = weak_from_this();
+    QMetaObject::invokeMethod(
+        application,
+        [self, serial] {
+          if (const auto table = self.lock(); table && table->foundSerial_ == serial) {
+            table->found_.reset();
+          }
+        },
+        Qt::QueuedConnection);
+  }
+}
+
+std::shared_ptr<host::IFeature> QgisVectorTable::takeFound(
+    const std::shared_ptr<host::IQueryFilter>& filter) {
+  if (!found_ || !layer_ || !layer_->isValid() || layer_->isEditable() ||
+      layer_->subsetString() != found_->subset) {
+    found_.reset();
+    return nullptr;
+  }
+  Found found = std::move(*found_);
+  found_.reset();
+  const TranslatedClause clause = translated(filter);
+  if (!clause.featureId || *clause.featureId != found.id) return nullptr;
+  QgsFeature feature(found.id);
+  feature.setGeometry(std::move(found.geometry));
+  return std::make_shared<QgisFeature>(std::move(feature), layer_->crs(), layer_.data());
 }
 
 std::shared_ptr<host::ITextCursor> QgisVectorTable::distinctTexts(const std::string& name) {

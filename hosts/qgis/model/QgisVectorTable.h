@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QPointer>
 
 #include <qgsfeaturerequest.h>
+#include <qgsgeometry.h>
 #include <qgsvectorlayer.h>
 
 #include "host/Data.h"
@@ -42,9 +44,26 @@ class QgisVectorTable : public host::ITable,
    * looks a value up as the component shows it (TranslatedClause::ShownValue),
    * the rows are checked against that, and a text that no row holds as such
    * is looked for in every row as QGIS reads it.
+   *
+   * A text looked up in a PostgreSQL layer the server can answer for
+   * (PgTextReader::firstWithText) gets its first row from the server in one
+   * round trip; the rows after it, if asked for, come as above, that row
+   * left out. The layer keeps that row's feature (its id and geometry) for a
+   * search of the layer by that id that follows before the application's
+   * event loop runs again (takeFound).
    */
   std::shared_ptr<host::ICursor> search(const std::shared_ptr<host::IQueryFilter>& filter,
                                         bool reuse) override;
+
+  /**
+   * The feature the last search found through the server, where the filter
+   * asks for it by its id, the search came before the event loop last ran
+   * and the layer has not changed its filter or gone into an edit session
+   * since; nothing otherwise. Its attribute values are read when first asked
+   * for. The feature is kept for the next search of the layer alone, whatever
+   * that search asks for.
+   */
+  std::shared_ptr<host::IFeature> takeFound(const std::shared_ptr<host::IQueryFilter>& filter);
 
   /**
    * The distinct texts of a field as the layer's server lists them, where it
@@ -85,7 +104,18 @@ class QgisVectorTable : public host::ITable,
   TranslatedClause translated(const std::shared_ptr<host::IQueryFilter>& filter) const;
   QgsFeatureRequest requestOf(const TranslatedClause& clause) const;
 
+  /// Keeps the feature a search found through the server until the event loop runs again.
+  void keepFound(QgsFeatureId id, QgsGeometry geometry);
+
+  struct Found {
+    QgsFeatureId id = 0;
+    QgsGeometry geometry;
+    QString subset;
+  };
+
   QPointer<QgsVectorLayer> layer_;
+  std::optional<Found> found_;
+  uint64_t foundSerial_ = 0;
 };
 
 }  // namespace corvale::qgis

@@ -1,8 +1,11 @@
 #include "hosts/qgis/read/PgTextReader.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,99 @@ struct ResultDeleter {
   void operator()(PGresult* result) const { PQclear(result); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+/**
+ * Connections to a server that a listing or a pick has finished with, kept
+ * idle for a while so that the next pick of the same server need not make
+ * one (on a link with latency a new connection costs two round trips and
+ * more). One is kept per server, kMost in all, each for kIdleLimit at most (QGIS's own
+ * pool keeps its idle connections as long); one that has broken or is in a
+ * transaction is closed, not kept. The key is the connection string the
+ * connection was made from; whoever takes one sets the session settings
+ * its work needs.
+ */
+class IdleConnections {
+ public:
+  ~IdleConnections() {
+    for (const Idle& idle : idle_)
+      PQfinish(idle.connection);
+  }
+
+  /**
+   * An idle connection made from `key`, or nothing. The answers to its
+   * warm-up, if any, are awaited (they are long in when the connection has
+   * waited for a pick the user makes) and dropped.
+   */
+  PGconn* take(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    PGconn* found = nullptr;
+    for (auto it = idle_.begin(); it != idle_.end();) {
+      const bool stale = now - it->since > kIdleLimit || PQstatus(it->connection) != CONNECTION_OK;
+      if (stale || (!found && it->key == key)) {
+        if (!stale) {
+          while (Result(PQgetResult(it->connection))) {
+          }
+        }
+        if (stale || PQstatus(it->connection) != CONNECTION_OK) {
+          PQfinish(it->connection);
+        } else {
+          found = it->connection;
+        }
+        it = idle_.erase(it);
+        continue;
+      }
+      ++it;
+    }
+    return found;
+  }
+
+  /**
+   * Keeps the connection (or closes it when it cannot serve again). A
+   * warm-up, where given, is sent at once and its answers left to come:
+   * statements that ready the session for the work it is kept for.
+   */
+  void give(std::string key, PGconn* connection, const std::string& warmUp = {}) {
+    if (PQstatus(connection) != CONNECTION_OK ||
+        PQtransactionStatus(connection) != PQTRANS_IDLE ||
+        (!warmUp.empty() && !PQsendQuery(connection, warmUp.c_str()))) {
+      PQfinish(connection);
+      return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    // One per server: the newest, readied for the latest layer.
+    for (auto it = idle_.begin(); it != idle_.end();) {
+      if (it->key == key || idle_.size() >= kMost) {
+        PQfinish(it->connection);
+        it = idle_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    idle_.push_back({std::move(key), connection, std::chrono::steady_clock::now()});
+  }
+
+ private:
+  static constexpr std::chrono::seconds kIdleLimit{60};
+  static constexpr size_t kMost = 4;
+  struct Idle {
+    std::string key;
+    PGconn* connection;
+    std::chrono::steady_clock::time_point since;
+  };
+  std::mutex mutex_;
+  std::vector<Idle> idle_;
+};
+
+IdleConnections& idleConnections() {
+  static IdleConnections connections;
+  return connections;
+}
+
+/// What a connection is made from, and the key it is kept under.
+std::string connectionKey(const QgsDataSourceUri& uri) {
+  return utf8Of(uri.connectionInfo(true));
+}
 
 /// The rows of a server-side cursor over the key and the text columns, fetched on the read-ahead
 /// thread.
@@ -92,8 +188,13 @@ class PgRows : public TextRowSource {
  */
 class PgDistinctTexts : public host::ITextCursor {
  public:
-  PgDistinctTexts(PGconn* connection, PgTextReader::Otherwise otherwise)
-      : connection_(connection), otherwise_(std::move(otherwise)) {}
+  /// `warmUp`: what readies the connection for a pick once the texts are in (see IdleConnections).
+  PgDistinctTexts(PGconn* connection, std::string key, std::string warmUp,
+                  PgTextReader::Otherwise otherwise)
+      : connection_(connection),
+        key_(std::move(key)),
+        warmUp_(std::move(warmUp)),
+        otherwise_(std::move(otherwise)) {}
   ~PgDistinctTexts() override { close(); }
   PgDistinctTexts(const PgDistinctTexts&) = delete;
   PgDistinctTexts& operator=(const PgDistinctTexts&) = delete;
@@ -110,8 +211,11 @@ class PgDistinctTexts : public host::ITextCursor {
       for (int row = 0; row < count_; ++row)
         features += std::strtoll(PQgetvalue(rows_.get(), row, 1), nullptr, 10);
       features_ = static_cast<int32_t>(std::min<long long>(features, 2147483647));
-      done_ = true;  // nothing more to come: the connection is not needed
-      close();
+      done_ = true;  // nothing more to come: the connection may serve a pick
+      while (Result(PQgetResult(connection_))) {
+      }
+      idleConnections().give(std::move(key_), connection_, warmUp_);
+      connection_ = nullptr;
       return true;
     }
     // No right to the table, a relation the server cannot read, a filter it
@@ -174,6 +278,8 @@ class PgDistinctTexts : public host::ITextCursor {
   }
 
   PGconn* connection_;
+  std::string key_;
+  std::string warmUp_;
   int32_t features_ = -1;
   PgTextReader::Otherwise otherwise_;
   std::shared_ptr<host::ITextCursor> instead_;
@@ -278,6 +384,43 @@ bool keyedTable(PGconn* connection, const std::string& schema, const std::string
          std::string(PQgetvalue(keys.get(), 0, 1)) == "t";
 }
 
+/// True when the source names a geometry type or an SRID (`type=`, `srid=`).
+bool namesGeometryFilters(const QgsDataSourceUri& uri) {
+  return uri.wkbType() != compat::WkbType::Unknown || !uri.srid().isEmpty();
+}
+
+/// The declaration of the geometry column: one row of its type, SRID and dimension.
+const char* const kDeclaredGeometry =
+    "SELECT upper(type), srid::text, coord_dimension::text"
+    " FROM geometry_columns WHERE f_table_schema = $1"
+    " AND f_table_name = $2 AND f_geometry_column = $3";
+
+/**
+ * True when the geometry column's declaration (a result of kDeclaredGeometry)
+ * is exactly the two-dimensional type and the SRID the source names.
+ */
+bool declarationMatches(const QgsDataSourceUri& uri, const PGresult* declared) {
+  if (!declared || PQresultStatus(declared) != PGRES_TUPLES_OK || PQntuples(declared) != 1) {
+    return false;
+  }
+  const compat::WkbType type = uri.wkbType();
+  if (type != compat::WkbType::Unknown) {
+    if (type != QgsWkbTypes::flatType(type) || type == compat::WkbType::NoGeometry ||
+        utf8Of(QgsWkbTypes::displayString(type).toUpper()) != PQgetvalue(declared, 0, 0) ||
+        std::string(PQgetvalue(declared, 0, 2)) != "2") {
+      return false;
+    }
+  }
+  if (!uri.srid().isEmpty()) {
+    bool number = false;
+    const int srid = uri.srid().toInt(&number);
+    if (!number || srid == 0 || std::to_string(srid) != PQgetvalue(declared, 0, 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 /**
  * True when the source's geometry type and SRID (`type=`, `srid=`) select
  * every row: none is given, or the geometry column is declared with exactly
@@ -285,31 +428,167 @@ bool keyedTable(PGconn* connection, const std::string& schema, const std::string
  * them, and reads the layer itself.
  */
 bool geometryFiltersPass(PGconn* connection, const QgsDataSourceUri& uri) {
-  const compat::WkbType type = uri.wkbType();
-  if (type == compat::WkbType::Unknown && uri.srid().isEmpty()) return true;
+  if (!namesGeometryFilters(uri)) return true;
   if (uri.geometryColumn().isEmpty()) return false;
-  const Result declared = query(connection,
-                                "SELECT upper(type), srid::text, coord_dimension::text"
-                                " FROM geometry_columns WHERE f_table_schema = $1"
-                                " AND f_table_name = $2 AND f_geometry_column = $3",
+  const Result declared = query(connection, kDeclaredGeometry,
                                 {utf8Of(uri.schema()), utf8Of(uri.table()),
                                  utf8Of(uri.geometryColumn())});
-  if (!declared || PQntuples(declared.get()) != 1) return false;
-  if (type != compat::WkbType::Unknown) {
-    if (type != QgsWkbTypes::flatType(type) || type == compat::WkbType::NoGeometry ||
-        utf8Of(QgsWkbTypes::displayString(type).toUpper()) != PQgetvalue(declared.get(), 0, 0) ||
-        std::string(PQgetvalue(declared.get(), 0, 2)) != "2") {
-      return false;
-    }
+  return declarationMatches(uri, declared.get());
+}
+
+/// The text as an SQL string literal for this connection; nothing where it cannot be one.
+std::optional<std::string> literalOf(PGconn* connection, std::string_view text) {
+  char* escaped = PQescapeLiteral(connection, text.data(), text.size());
+  if (!escaped) return std::nullopt;
+  std::string literal(escaped);
+  PQfreemem(escaped);
+  return literal;
+}
+
+/// What a pick asks of the server, known before a connection is at hand.
+struct PickQuery {
+  QgsDataSourceUri uri;
+  std::string key;
+  std::string field;
+  std::string subset;
+  std::string text;
+};
+
+/**
+ * The pick of a field of the layer, its text still to be given, where the
+ * layer and the field may be picked from by the server (see
+ * PgTextReader::firstWithText); nothing otherwise. The checks that need the
+ * server are left to the pick's own statements.
+ */
+std::optional<PickQuery> pickQueryOf(const QgsVectorLayer& layer, int index) {
+  const QgsVectorDataProvider* provider = layer.dataProvider();
+  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
+      layer.isEditable()) {
+    return std::nullopt;
   }
-  if (!uri.srid().isEmpty()) {
-    bool number = false;
-    const int srid = uri.srid().toInt(&number);
-    if (!number || srid == 0 || std::to_string(srid) != PQgetvalue(declared.get(), 0, 1)) {
-      return false;
-    }
+  const QgsFields layerFields = layer.fields();
+  const QgsAttributeList keys = provider->pkAttributeIndexes();
+  if (keys.size() != 1 || keys[0] < 0 || keys[0] >= layerFields.count() ||
+      !compat::isProviderField(layerFields, keys[0]) ||
+      compat::fieldType(layerFields.at(keys[0])) != QMetaType::Int) {
+    return std::nullopt;
   }
-  return true;
+  if (index < 0 || index >= layerFields.count() || !compat::isProviderField(layerFields, index) ||
+      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
+    return std::nullopt;
+  }
+  const QString type = layerFields.at(index).typeName().toLower();
+  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
+      type != QLatin1String("citext")) {
+    return std::nullopt;
+  }
+  PickQuery pick{QgsDataSourceUri(layer.source()), utf8Of(layerFields.at(keys[0]).name()),
+                 utf8Of(layerFields.at(index).name()), utf8Of(layer.subsetString()), {}};
+  if (pick.uri.table().isEmpty() || pick.uri.schema().isEmpty() ||
+      pick.uri.geometryColumn().isEmpty() || pick.uri.sql() != layer.subsetString() ||
+      !onlyKnownParts(pick.uri)) {
+    return std::nullopt;
+  }
+  return pick;
+}
+
+/**
+ * The statements that precede a pick, one string: the session's settings,
+ * the checks that the relation is a table keyed by the layer's key with a
+ * geometry column of type geometry, and the declaration of that column
+ * where the source names a type or SRID. Nothing where a name cannot be
+ * written as a literal.
+ */
+std::optional<std::string> checkStatements(PGconn* connection, const PickQuery& pick) {
+  const auto schema = literalOf(connection, utf8Of(pick.uri.schema()));
+  const auto table = literalOf(connection, utf8Of(pick.uri.table()));
+  const auto key = literalOf(connection, pick.key);
+  const auto geometry = literalOf(connection, utf8Of(pick.uri.geometryColumn()));
+  if (!schema || !table || !key || !geometry) return std::nullopt;
+  // One process reads the rows, as for QGIS's cursors: the order in which a
+  // plan's workers find rows is nobody's, and the first row must be the
+  // layer's first.
+  std::string sql = "SET max_parallel_workers_per_gather = 0;";
+  sql += "SELECT c.relkind IN ('r', 'p')"
+         " AND (SELECT count(*) = 1 AND bool_and(a.attname = " + *key +
+         " AND a.atttypid = 'int4'::regtype) FROM pg_index i"
+         " JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey)"
+         " WHERE i.indrelid = c.oid AND i.indisprimary)"
+         " AND EXISTS (SELECT FROM pg_attribute g JOIN pg_type t ON t.oid = g.atttypid"
+         " WHERE g.attrelid = c.oid AND g.attname = " + *geometry +
+         " AND NOT g.attisdropped AND t.typname = 'geometry')"
+         " FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+         " WHERE n.nspname = " + *schema + " AND c.relname = " + *table + ";";
+  if (namesGeometryFilters(pick.uri)) {
+    // The last placeholder first: a literal put in may hold "$1" itself, but
+    // only after the placeholders still to be replaced.
+    std::string declared = kDeclaredGeometry;
+    for (const auto& [placeholder, value] :
+         {std::pair{"$3", *geometry}, std::pair{"$2", *table}, std::pair{"$1", *schema}}) {
+      declared.replace(declared.find(placeholder), 2, value);
+    }
+    sql += declared + ";";
+  }
+  return sql;
+}
+
+/// checkStatements, then the pick itself; nothing where a text cannot be written as a literal.
+std::optional<std::string> pickStatements(PGconn* connection, const PickQuery& pick) {
+  std::optional<std::string> sql = checkStatements(connection, pick);
+  const auto text = literalOf(connection, pick.text);
+  if (!sql || !text) return std::nullopt;
+  // QGIS's own condition first (its plan, an index of the column included),
+  // then the bytes themselves: a citext column or a case-insensitive
+  // collation finds other letter cases equal.
+  const std::string field = sqlIdentifier(pick.field);
+  *sql += "SELECT (" + sqlIdentifier(pick.key) + ")::text, st_asbinary(" +
+         sqlIdentifier(utf8Of(pick.uri.geometryColumn())) + ", 'NDR') FROM " +
+         sqlIdentifier(utf8Of(pick.uri.schema())) + "." + sqlIdentifier(utf8Of(pick.uri.table())) +
+         " WHERE ";
+  if (!pick.subset.empty()) *sql += "(" + pick.subset + "\n) AND ";
+  *sql += "(" + field + " = " + *text + ") AND ((" + field + ")::text COLLATE \"C\" = " + *text +
+         ") LIMIT 1";
+  return sql;
+}
+
+/**
+ * The pick's statements on one connection: the answer where the server gave
+ * one to every statement, nothing where it refused any (the connection may
+ * then have broken).
+ */
+std::optional<PgTextReader::FirstAnswer> askPick(PGconn* connection, const PickQuery& pick) {
+  const std::optional<std::string> sql = pickStatements(connection, pick);
+  if (!sql || !PQsendQuery(connection, sql->c_str())) return std::nullopt;
+  std::vector<Result> results;
+  while (PGresult* result = PQgetResult(connection))
+    results.emplace_back(result);
+  const size_t expected = namesGeometryFilters(pick.uri) ? 4 : 3;
+  if (results.size() != expected || PQresultStatus(results[0].get()) != PGRES_COMMAND_OK) {
+    return std::nullopt;
+  }
+  for (size_t i = 1; i < results.size(); ++i) {
+    if (PQresultStatus(results[i].get()) != PGRES_TUPLES_OK) return std::nullopt;
+  }
+  PgTextReader::FirstAnswer answer;
+  const PGresult* checks = results[1].get();
+  if (PQntuples(checks) != 1 || std::string_view(PQgetvalue(checks, 0, 0)) != "t") return answer;
+  if (expected == 4 && !declarationMatches(pick.uri, results[2].get())) return answer;
+  answer.served = true;
+  const PGresult* found = results.back().get();
+  if (PQntuples(found) == 0) return answer;
+  PgTextReader::Found feature;
+  feature.id = featureIdOf(std::strtoll(PQgetvalue(found, 0, 0), nullptr, 10));
+  if (!PQgetisnull(found, 0, 1)) {
+    size_t length = 0;
+    unsigned char* wkb =
+        PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(found, 0, 1)), &length);
+    if (!wkb) return std::nullopt;
+    feature.geometry.fromWkb(
+        QByteArray(reinterpret_cast<const char*>(wkb), static_cast<int>(length)));
+    PQfreemem(wkb);
+  }
+  answer.feature = std::move(feature);
+  return answer;
 }
 
 std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int index,
@@ -337,13 +616,13 @@ std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int 
     return nullptr;
   }
   // Memory enough for the server to hash a few hundred thousand names
-  // without spilling them to disk; and the scan shared among the server's
-  // parallel workers where it has any: the planner's default costs keep one
-  // process for a distinct whose groups are many, although workers that
-  // each hash a part of the rows finish sooner (a tenth sooner on 2 busy
-  // cores). Tables too small for a parallel scan keep one process.
-  PGconn* connection =
-      connectTo(uri, "-c work_mem=64MB -c parallel_setup_cost=0 -c parallel_tuple_cost=0.01");
+  // without spilling them to disk. One process reads every row: the session
+  // is kept for the pick that follows (IdleConnections), and a process that
+  // has read the table once reads it again several times faster than one
+  // that has not (its first touch of each shared buffer costs it), while
+  // parallel workers, each reading a part, left most of the table untouched
+  // by the session and, on 2 busy cores, made the listing itself no sooner.
+  PGconn* connection = connectTo(uri, "-c work_mem=64MB -c max_parallel_workers_per_gather=0");
   if (!connection) return nullptr;
   if (!geometryFiltersPass(connection, uri)) {
     PQfinish(connection);
@@ -365,7 +644,18 @@ std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int 
     PQfinish(connection);
     return nullptr;
   }
-  return std::make_shared<PgDistinctTexts>(connection, std::move(otherwise));
+  // Once the texts are in, the connection is kept for a pick, and readied for
+  // it while the user reads the list: PostGIS loaded into the session (the
+  // first geometry a session reads costs that) and the pick's checks of this
+  // layer run once, so that the catalog is at hand.
+  std::string warmUp;
+  if (const std::optional<PickQuery> pick = pickQueryOf(layer, index)) {
+    if (const std::optional<std::string> checks = checkStatements(connection, *pick)) {
+      warmUp = "SELECT postgis_lib_version();" + *checks;
+    }
+  }
+  return std::make_shared<PgDistinctTexts>(connection, connectionKey(uri), std::move(warmUp),
+                                           std::move(otherwise));
 }
 
 }  // namespace
@@ -436,6 +726,31 @@ std::shared_ptr<host::ITextCursor> PgTextReader::startDistinctTexts(const QgsVec
                                                                     int index,
                                                                     Otherwise otherwise) {
   return startDistinct(layer, index, std::move(otherwise));
+}
+
+}  // namespace corvale::qgis
+
+namespace corvale::qgis {
+
+PgTextReader::FirstAnswer PgTextReader::firstWithText(const QgsVectorLayer& layer, int index,
+                                                      std::string_view text) {
+  if (!isPlainUtf8(text)) return {};
+  std::optional<PickQuery> query = pickQueryOf(layer, index);
+  if (!query) return {};
+  PickQuery& pick = *query;
+  pick.text = std::string(text);
+  const std::string key = connectionKey(pick.uri);
+  // A kept connection may have broken while it was idle: then once more on a new one.
+  for (PGconn* kept = idleConnections().take(key);;) {
+    PGconn* connection = kept ? kept : connectTo(pick.uri);
+    if (!connection) return {};
+    const std::optional<FirstAnswer> answer = askPick(connection, pick);
+    const bool broken = PQstatus(connection) != CONNECTION_OK;
+    idleConnections().give(key, connection);
+    if (answer) return *answer;
+    if (!kept || !broken) return {};
+    kept = nullptr;
+  }
 }
 
 }  // namespace corvale::qgis

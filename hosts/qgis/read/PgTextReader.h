@@ -2,8 +2,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include <qgsfeature.h>
+#include <qgsgeometry.h>
 #include <qgsvectorlayer.h>
 
 #include "hosts/qgis/read/ReadAhead.h"
@@ -69,6 +72,43 @@ class PgTextReader {
    */
   static std::shared_ptr<host::ITextCursor> startDistinctTexts(const QgsVectorLayer& layer,
                                                                int index, Otherwise otherwise);
+
+  /// A feature the server found: QGIS's id of it and its geometry as QGIS makes it (null for none).
+  struct Found {
+    QgsFeatureId id = 0;
+    QgsGeometry geometry;
+  };
+
+  /// What firstWithText learned.
+  struct FirstAnswer {
+    /// False where the layer does not qualify or the server did not answer: QGIS must be asked.
+    bool served = false;
+    /// The feature, where the server found a row that holds the text.
+    std::optional<Found> feature;
+  };
+
+  /**
+   * The first feature, in the layer's order, whose field holds exactly this
+   * text, byte for byte, whatever the column's collation or type (`citext`):
+   * the row QGIS's iterator yields first among those it selects for
+   * `field = 'text'` whose text is the text itself. One round trip to the
+   * server: the query, the checks that the layer qualifies and the feature's
+   * geometry go together, on a connection kept from an earlier read of the
+   * same server where there is one (see below).
+   *
+   * It serves where the server's rows and ids are QGIS's: the layers open()
+   * serves, with the layer's subset string applied as QGIS's provider applies
+   * it, on a field of type text, varchar or citext, a geometry column of type
+   * geometry, and a text that is plain UTF-8 (isPlainUtf8). Where it does not
+   * serve (served false), nothing was read that matters. Where it serves and
+   * finds nothing, a row may still hold the text as QGIS decodes it (bytes
+   * the server stores unchecked); the caller asks QGIS then.
+   *
+   * Connections: one idle connection per server is kept for a minute after a
+   * listing or a pick, so that the next pick need not make one through the
+   * link; a kept connection that has broken is replaced once.
+   */
+  static FirstAnswer firstWithText(const QgsVectorLayer& layer, int index, std::string_view text);
 };
 
 }  // namespace corvale::qgis
