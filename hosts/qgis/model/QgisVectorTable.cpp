@@ -227,10 +227,11 @@ std::shared_ptr<host::ICursor> QgisVectorTable::search(
       PgTextReader::FirstAnswer first =
           PgTextReader::firstWithText(vl, index, clause.shownValue->text);
       if (first.feature) {
-        keepFound(first.feature->id, std::move(first.feature->geometry));
+        const QgsFeatureId id = first.feature->id;
+        keepFound(std::move(*first.feature));
         QPointer<QgsVectorLayer> layer(&vl);
         return std::make_shared<FoundFirstCursor>(
-            std::make_shared<FoundRow>(&vl, first.feature->id, index, clause.shownValue->text),
+            std::make_shared<FoundRow>(&vl, id, index, clause.shownValue->text),
             [layer, request, clause, index]() -> std::shared_ptr<host::ICursor> {
               if (!layer) hostFailure("The layer is no longer part of the project.");
               return std::make_shared<ShownValueCursor>(layer.data(), request, clause, index);
@@ -241,8 +242,8 @@ std::shared_ptr<host::ICursor> QgisVectorTable::search(
   });
 }
 
-void QgisVectorTable::keepFound(QgsFeatureId id, QgsGeometry geometry) {
-  found_ = Found{id, std::move(geometry), layer_ ? layer_->subsetString() : QString()};
+void QgisVectorTable::keepFound(PgTextReader::Found feature) {
+  found_ = Kept{std::move(feature), layer_ ? layer_->subsetString() : QString()};
   const uint64_t serial = ++foundSerial_;
   // Once the event loop runs, anything may have changed the layer.
   if (QCoreApplication* application = QCoreApplication::instance()) {
@@ -265,7 +266,7 @@ std::shared_ptr<host::IFeature> QgisVectorTable::takeFound(
     found_.reset();
     return nullptr;
   }
-  Found found = std::move(*found_);
+  PgTextReader::Found found = std::move(found_->feature);
   found_.reset();
   const TranslatedClause clause = translated(filter);
   if (!clause.featureId || *clause.featureId != found.id) return nullptr;

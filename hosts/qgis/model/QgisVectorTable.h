@@ -9,10 +9,10 @@
 #include <QPointer>
 
 #include <qgsfeaturerequest.h>
-#include <qgsgeometry.h>
 #include <qgsvectorlayer.h>
 
 #include "host/Data.h"
+#include "hosts/qgis/read/PgTextReader.h"
 #include "hosts/qgis/model/QgisWhereClause.h"
 
 namespace corvale::qgis {
@@ -105,16 +105,16 @@ class QgisVectorTable : public host::ITable,
   QgsFeatureRequest requestOf(const TranslatedClause& clause) const;
 
   /// Keeps the feature a search found through the server until the event loop runs again.
-  void keepFound(QgsFeatureId id, QgsGeometry geometry);
+  void keepFound(PgTextReader::Found feature);
 
-  struct Found {
-    QgsFeatureId id = 0;
-    QgsGeometry geometry;
+  /// A feature found through the server, and the layer's subset string when it was found.
+  struct Kept {
+    PgTextReader::Found feature;
     QString subset;
   };
 
   QPointer<QgsVectorLayer> layer_;
-  std::optional<Found> found_;
+  std::optional<Kept> found_;
   uint64_t foundSerial_ = 0;
 };
 

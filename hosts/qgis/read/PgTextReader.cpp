@@ -362,6 +362,53 @@ bool onlyKnownParts(const QgsDataSourceUri& uri) {
   return rebuilt.uri(false) == uri.uri(false);
 }
 
+/// True for a valid layer of QGIS's PostgreSQL provider outside an edit session.
+bool readablePostgresLayer(const QgsVectorLayer& layer) {
+  return layer.isValid() && layer.providerType() == QLatin1String("postgres") &&
+         layer.dataProvider() && !layer.isEditable();
+}
+
+/// The index of the layer's key where it is one field of the table of type integer; -1 otherwise.
+int integerKeyOf(const QgsVectorLayer& layer) {
+  const QgsFields fields = layer.fields();
+  const QgsAttributeList keys = layer.dataProvider()->pkAttributeIndexes();
+  if (keys.size() != 1 || keys[0] < 0 || keys[0] >= fields.count() ||
+      !compat::isProviderField(fields, keys[0]) ||
+      compat::fieldType(fields.at(keys[0])) != QMetaType::Int) {
+    return -1;
+  }
+  return keys[0];
+}
+
+/**
+ * True when the field is a column of the table whose text QGIS reads is the
+ * column cast to text, byte for byte: text and varchar, and citext where
+ * `citext` allows it.
+ */
+bool exactTextColumn(const QgsFields& fields, int index, bool citext) {
+  if (index < 0 || index >= fields.count() || !compat::isProviderField(fields, index) ||
+      compat::fieldType(fields.at(index)) != QMetaType::QString) {
+    return false;
+  }
+  const QString type = fields.at(index).typeName().toLower();
+  return type == QLatin1String("text") || type == QLatin1String("varchar") ||
+         (citext && type == QLatin1String("citext"));
+}
+
+/**
+ * The layer's source where it names a table by schema and name with no part
+ * beyond those onlyKnownParts knows, and its SQL filter is the layer's
+ * subset string; nothing otherwise.
+ */
+std::optional<QgsDataSourceUri> plainTableSource(const QgsVectorLayer& layer) {
+  QgsDataSourceUri uri(layer.source());
+  if (uri.table().isEmpty() || uri.schema().isEmpty() || uri.sql() != layer.subsetString() ||
+      !onlyKnownParts(uri)) {
+    return std::nullopt;
+  }
+  return uri;
+}
+
 /**
  * True when the relation is a table whose primary key is that one `integer`
  * column: every row then has a distinct key, which is QGIS's feature id.
@@ -448,7 +495,7 @@ std::optional<std::string> literalOf(PGconn* connection, std::string_view text) 
 /// What a pick asks of the server, known before a connection is at hand.
 struct PickQuery {
   QgsDataSourceUri uri;
-  std::string key;
+  std::string keyColumn;
   std::string field;
   std::string subset;
   std::string text;
@@ -461,35 +508,14 @@ struct PickQuery {
  * server are left to the pick's own statements.
  */
 std::optional<PickQuery> pickQueryOf(const QgsVectorLayer& layer, int index) {
-  const QgsVectorDataProvider* provider = layer.dataProvider();
-  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
-      layer.isEditable()) {
-    return std::nullopt;
-  }
+  if (!readablePostgresLayer(layer)) return std::nullopt;
   const QgsFields layerFields = layer.fields();
-  const QgsAttributeList keys = provider->pkAttributeIndexes();
-  if (keys.size() != 1 || keys[0] < 0 || keys[0] >= layerFields.count() ||
-      !compat::isProviderField(layerFields, keys[0]) ||
-      compat::fieldType(layerFields.at(keys[0])) != QMetaType::Int) {
-    return std::nullopt;
-  }
-  if (index < 0 || index >= layerFields.count() || !compat::isProviderField(layerFields, index) ||
-      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
-    return std::nullopt;
-  }
-  const QString type = layerFields.at(index).typeName().toLower();
-  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
-      type != QLatin1String("citext")) {
-    return std::nullopt;
-  }
-  PickQuery pick{QgsDataSourceUri(layer.source()), utf8Of(layerFields.at(keys[0]).name()),
-                 utf8Of(layerFields.at(index).name()), utf8Of(layer.subsetString()), {}};
-  if (pick.uri.table().isEmpty() || pick.uri.schema().isEmpty() ||
-      pick.uri.geometryColumn().isEmpty() || pick.uri.sql() != layer.subsetString() ||
-      !onlyKnownParts(pick.uri)) {
-    return std::nullopt;
-  }
-  return pick;
+  const int key = integerKeyOf(layer);
+  if (key < 0 || !exactTextColumn(layerFields, index, true)) return std::nullopt;
+  std::optional<QgsDataSourceUri> uri = plainTableSource(layer);
+  if (!uri || uri->geometryColumn().isEmpty()) return std::nullopt;
+  return PickQuery{std::move(*uri), utf8Of(layerFields.at(key).name()),
+                   utf8Of(layerFields.at(index).name()), utf8Of(layer.subsetString()), {}};
 }
 
 /**
@@ -502,7 +528,7 @@ std::optional<PickQuery> pickQueryOf(const QgsVectorLayer& layer, int index) {
 std::optional<std::string> checkStatements(PGconn* connection, const PickQuery& pick) {
   const auto schema = literalOf(connection, utf8Of(pick.uri.schema()));
   const auto table = literalOf(connection, utf8Of(pick.uri.table()));
-  const auto key = literalOf(connection, pick.key);
+  const auto key = literalOf(connection, pick.keyColumn);
   const auto geometry = literalOf(connection, utf8Of(pick.uri.geometryColumn()));
   if (!schema || !table || !key || !geometry) return std::nullopt;
   // One process reads the rows, as for QGIS's cursors: the order in which a
@@ -541,7 +567,7 @@ std::optional<std::string> pickStatements(PGconn* connection, const PickQuery& p
   // then the bytes themselves: a citext column or a case-insensitive
   // collation finds other letter cases equal.
   const std::string field = sqlIdentifier(pick.field);
-  *sql += "SELECT (" + sqlIdentifier(pick.key) + ")::text, st_asbinary(" +
+  *sql += "SELECT (" + sqlIdentifier(pick.keyColumn) + ")::text, st_asbinary(" +
          sqlIdentifier(utf8Of(pick.uri.geometryColumn())) + ", 'NDR') FROM " +
          sqlIdentifier(utf8Of(pick.uri.schema())) + "." + sqlIdentifier(utf8Of(pick.uri.table())) +
          " WHERE ";
@@ -593,28 +619,12 @@ std::optional<PgTextReader::FirstAnswer> askPick(PGconn* connection, const PickQ
 
 std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int index,
                                                PgTextReader::Otherwise otherwise) {
-  const QgsVectorDataProvider* provider = layer.dataProvider();
-  if (!layer.isValid() || layer.providerType() != QLatin1String("postgres") || !provider ||
-      layer.isEditable()) {
-    return nullptr;
-  }
+  if (!readablePostgresLayer(layer)) return nullptr;
   const QgsFields layerFields = layer.fields();
-  if (index < 0 || index >= layerFields.count() ||
-      !compat::isProviderField(layerFields, index) ||
-      compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
-    return nullptr;
-  }
-  // Types whose text is the column's text cast to text, byte for byte.
-  const QString type = layerFields.at(index).typeName().toLower();
-  if (type != QLatin1String("text") && type != QLatin1String("varchar") &&
-      type != QLatin1String("citext")) {
-    return nullptr;
-  }
-  const QgsDataSourceUri uri(layer.source());
-  if (uri.table().isEmpty() || uri.schema().isEmpty() || uri.sql() != layer.subsetString() ||
-      !onlyKnownParts(uri)) {
-    return nullptr;
-  }
+  if (!exactTextColumn(layerFields, index, true)) return nullptr;
+  const std::optional<QgsDataSourceUri> source = plainTableSource(layer);
+  if (!source) return nullptr;
+  const QgsDataSourceUri& uri = *source;
   // Memory enough for the server to hash a few hundred thousand names
   // without spilling them to disk. One process reads every row: the session
   // is kept for the pick that follows (IdleConnections), and a process that
@@ -662,34 +672,20 @@ std::shared_ptr<PgDistinctTexts> startDistinct(const QgsVectorLayer& layer, int 
 
 std::unique_ptr<ReadAhead> PgTextReader::open(const QgsVectorLayer& layer,
                                               const QgsAttributeList& fields) {
-  const QgsVectorDataProvider* provider = layer.dataProvider();
-  if (fields.isEmpty() || !layer.isValid() || layer.providerType() != QLatin1String("postgres") ||
-      !provider || !layer.subsetString().isEmpty() || layer.isEditable()) {
+  if (fields.isEmpty() || !readablePostgresLayer(layer) || !layer.subsetString().isEmpty()) {
     return nullptr;
   }
   const QgsFields layerFields = layer.fields();
-  const QgsAttributeList keys = provider->pkAttributeIndexes();
-  if (keys.size() != 1 || keys[0] < 0 || keys[0] >= layerFields.count() ||
-      !compat::isProviderField(layerFields, keys[0]) ||
-      compat::fieldType(layerFields.at(keys[0])) != QMetaType::Int) {
-    return nullptr;
-  }
-  std::vector<std::string> columns{utf8Of(layerFields.at(keys[0]).name())};
+  const int key = integerKeyOf(layer);
+  if (key < 0) return nullptr;
+  std::vector<std::string> columns{utf8Of(layerFields.at(key).name())};
   for (int index : fields) {
-    if (index < 0 || index >= layerFields.count() ||
-        !compat::isProviderField(layerFields, index) ||
-        compat::fieldType(layerFields.at(index)) != QMetaType::QString) {
-      return nullptr;
-    }
-    const QString type = layerFields.at(index).typeName().toLower();
-    if (type != QLatin1String("text") && type != QLatin1String("varchar")) return nullptr;
+    if (!exactTextColumn(layerFields, index, false)) return nullptr;
     columns.push_back(utf8Of(layerFields.at(index).name()));
   }
-  const QgsDataSourceUri uri(layer.source());
-  if (!uri.sql().isEmpty() || uri.table().isEmpty() || uri.schema().isEmpty() ||
-      !onlyKnownParts(uri)) {
-    return nullptr;
-  }
+  const std::optional<QgsDataSourceUri> source = plainTableSource(layer);
+  if (!source) return nullptr;
+  const QgsDataSourceUri& uri = *source;
 
   PGconn* connection = connectTo(uri);
   if (!connection) return nullptr;
@@ -727,10 +723,6 @@ std::shared_ptr<host::ITextCursor> PgTextReader::startDistinctTexts(const QgsVec
                                                                     Otherwise otherwise) {
   return startDistinct(layer, index, std::move(otherwise));
 }
-
-}  // namespace corvale::qgis
-
-namespace corvale::qgis {
 
 PgTextReader::FirstAnswer PgTextReader::firstWithText(const QgsVectorLayer& layer, int index,
                                                       std::string_view text) {
