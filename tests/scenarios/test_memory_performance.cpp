@@ -15,6 +15,7 @@
 #include <string>
 
 #include "scenarios/SampleCity.h"
+#include "windows/double/ScrambledNames.h"
 
 namespace corvale::testing {
 namespace {
@@ -36,14 +37,10 @@ TEST(MemoryPerformance, FiveHundredThousandNamesFillTheListAndGoFindsTheLast) {
   streets->addField("OBJECTID", host::fieldtype::kObjectId)
       .addField("FULLNAME", host::fieldtype::kText)
       .addField("Shape", host::fieldtype::kGeometry);
-  // Distinct names in a scrambled order: k times a prime, modulo n, visits every k once.
-  const long long prime = 1000003;
   for (int k = 0; k < names; ++k) {
-    const long long j = (static_cast<long long>(k) * prime) % names;
-    char name[32];
-    std::snprintf(name, sizeof name, "Street %07lld", j);
+    const long long j = scrambledNumber(k, names);
     const double x = static_cast<double>(j % 1000), y = static_cast<double>(j / 1000);
-    streets->addRow({{"FULLNAME", std::string(name)}}, city.host.line({{x, y}, {x + 1, y + 1}}));
+    streets->addRow({{"FULLNAME", scrambledStreetName(j)}}, city.host.line({{x, y}, {x + 1, y + 1}}));
   }
   city.host.map->add(city.host.featureLayer("Many Streets", streets));
   city.configure("Many Streets", "FULLNAME");

@@ -9,6 +9,7 @@
 
 #include <x86intrin.h>
 
+#include "double/ScrambledNames.h"
 #include "double/Transcript.h"
 #include "hosts/memory/WhereClause.h"
 #include "runtime/Failure.h"
@@ -1075,14 +1076,10 @@ void World::buildManyNames(int n) {
   TableData streets;
   streets.field("OBJECTID", fieldtype::kObjectId).field("FULLNAME", fieldtype::kText).field("Shape", fieldtype::kGeometry);
   streets.rows.reserve(static_cast<size_t>(n));
-  // Distinct names in a scrambled order: k * a prime, modulo n, visits every k once.
-  const long long prime = 1000003;
   for (int k = 0; k < n; ++k) {
-    const long long j = (static_cast<long long>(k) * prime) % n;
-    char name[32];
-    std::snprintf(name, sizeof name, "Street %07lld", j);
+    const long long j = testing::scrambledNumber(k, n);
     const double x = static_cast<double>(j % 1000), y = static_cast<double>(j / 1000);
-    streets.row({{"FULLNAME", std::string(name)}}, {{x, y}, {x + 1, y + 1}});
+    streets.row({{"FULLNAME", testing::scrambledStreetName(j)}}, {{x, y}, {x + 1, y + 1}});
   }
   tables.push_back(std::move(streets));
   layers = {{LayerData::Kind::Feature, "Streets", 0, {}}};
