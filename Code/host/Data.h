@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/Geometry.h"
 #include "runtime/Variant.h"
@@ -87,6 +88,39 @@ class IFeature : public virtual Object {
 class ICursor : public virtual Object {
  public:
   virtual std::shared_ptr<IRow> nextRow() = 0;
+};
+
+/**
+ * The value texts of one field for a block of consecutive rows of a cursor:
+ * per row, textOf(value) or nothing for null. The views stay valid until the
+ * cursor's next call. `hashes` is either empty or holds, per row with a
+ * text, TextSet::hashOf of that text (any number for a null).
+ */
+struct FieldTexts {
+  std::vector<std::optional<std::string_view>> texts;
+  std::vector<uint64_t> hashes;
+};
+
+/**
+ * What a cursor may offer beside nextRow: the value texts of one field, a
+ * block of rows at a time, without a row object per row. The rows and their
+ * order are those nextRow would have given.
+ */
+class IFieldTexts : public virtual Object {
+ public:
+  /**
+   * Starts handing out the texts of field `index` instead of rows; only
+   * before the first nextRow. False where the cursor cannot: nothing has been
+   * read, and the caller reads rows as it would without this.
+   */
+  virtual bool readTexts(int32_t index) = 0;
+
+  /**
+   * The next block of rows, at least one; false at the end. A failure is a
+   * failure at the row where it happened: the rows before it have been
+   * handed out, in this block or earlier ones.
+   */
+  virtual bool nextTexts(FieldTexts& block) = 0;
 };
 
 class IFeatureCursor : public virtual Object {

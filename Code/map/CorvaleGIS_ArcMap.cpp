@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "errors/ErrorHandling.h"
 #include "host/Services.h"
@@ -86,9 +87,11 @@ class DistinctTexts {
       lookUpOldest();
   }
 
- private:
+  /// Rows between a text's read and its look-up, and between its slot's and its text's fetch.
   static constexpr size_t kDepth = 8;
   static constexpr size_t kTextLag = 3;
+
+ private:
   struct Pending {
     std::string text;
     uint64_t hash = 0;
@@ -111,6 +114,37 @@ class DistinctTexts {
   size_t waiting_ = 0;
   bool failed_ = false;
 };
+
+/**
+ * Looks up a block of rows' texts, whose views stay valid for the whole
+ * block: the slots of the texts kDepth rows ahead are fetched into the cache,
+ * their kept texts kTextLag rows later, as DistinctTexts does without copies.
+ * The indicator steps once per row. A failure stops the block at that row.
+ */
+void lookUpBlock(const FieldTexts& block, TextSet& seen, IListBox& list,
+                 IProgressIndicator* progress, std::vector<uint64_t>& hashes) {
+  constexpr size_t kDepth = DistinctTexts::kDepth;
+  constexpr size_t kTextLag = DistinctTexts::kTextLag;
+  const size_t rows = block.texts.size();
+  const uint64_t* hash = block.hashes.data();
+  if (block.hashes.size() != rows) {
+    hashes.resize(rows);
+    for (size_t i = 0; i < rows; ++i)
+      hashes[i] = block.texts[i] ? TextSet::hashOf(*block.texts[i]) : 0;
+    hash = hashes.data();
+  }
+  for (size_t i = 0; i < rows && i < kDepth; ++i)
+    if (block.texts[i]) seen.prefetchSlot(hash[i]);
+  for (size_t i = 0; i < rows; ++i) {
+    if (i + kDepth < rows && block.texts[i + kDepth]) seen.prefetchSlot(hash[i + kDepth]);
+    if (i + kDepth - kTextLag < rows && block.texts[i + kDepth - kTextLag]) {
+      seen.prefetchText(hash[i + kDepth - kTextLag]);
+    }
+    const std::optional<std::string_view>& text = block.texts[i];
+    if (text && seen.insert(*text, hash[i]) && !text->empty()) list.append(std::string(*text));
+    if (progress) progress->step();
+  }
+}
 
 /**
  * The values interface of a row. A cursor hands out the same few row objects
@@ -252,6 +286,19 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
       return;
     }
     trap.line(11);
+    // A cursor that hands out the field's texts a block of rows at a time
+    // gives the same rows in the same order without a row object per row.
+    if (isA<IFieldTexts>(cursor) && query<IFieldTexts>(cursor)->readTexts(index)) {
+      auto blocks = query<IFieldTexts>(cursor);
+      FieldTexts block;
+      std::vector<uint64_t> hashes;
+      IProgressIndicator* stepped = showProgress ? progress.get() : nullptr;
+      while (blocks->nextTexts(block))
+        lookUpBlock(block, seen, list, stepped, hashes);
+      trap.line(12);
+      progress->hide();
+      return;
+    }
     std::string scratch;
     DistinctTexts distinct(seen, list);
     // The rows read before a failure are all looked up before it is reported:

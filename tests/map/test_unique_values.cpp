@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <set>
 
 #include "errors/ReportMatchers.h"
 #include "map/CorvaleGIS_ArcMap.h"
 #include "map/MapFixture.h"
+#include "runtime/TextSet.h"
 
 namespace corvale {
 namespace {
@@ -207,6 +210,132 @@ TEST_F(UniqueValues, AFailureAtARowKeepsExactlyTheNamesOfTheRowsReadBeforeIt) {
     leftLengths.insert(left.size());
   }
   for (size_t n = 0; n < all.size(); ++n) EXPECT_EQ(leftLengths.count(n), 1u) << n;
+}
+
+/**
+ * A table whose cursors also hand out one field's texts in blocks of a given
+ * size (IFieldTexts), taken from the rows it yields; a block may carry the
+ * texts' hashes. With failAtRow set, the row at that position fails: the
+ * rows before it are handed out, the failure comes at the next call.
+ */
+class BlockTable : public memory::MemoryTable {
+ public:
+  using MemoryTable::MemoryTable;
+  size_t blockRows = 3;
+  bool withHashes = true;
+  bool offered = true;
+  std::optional<size_t> failAtRow;
+  size_t blocksHandedOut = 0;
+
+  std::shared_ptr<host::ICursor> search(const std::shared_ptr<host::IQueryFilter>& filter,
+                                        bool reuse) override {
+    auto rows = MemoryTable::search(filter, reuse);
+    return std::make_shared<Cursor>(*this, rows, select(clauseOf(filter)));
+  }
+
+ private:
+  class Cursor : public host::ICursor, public host::IFieldTexts {
+   public:
+    Cursor(BlockTable& table, std::shared_ptr<host::ICursor> rows, std::vector<size_t> selected)
+        : table_(table), rows_(std::move(rows)), selected_(std::move(selected)) {}
+    std::shared_ptr<host::IRow> nextRow() override { return rows_->nextRow(); }
+    bool readTexts(int32_t index) override {
+      index_ = index;
+      return table_.offered;
+    }
+    bool nextTexts(host::FieldTexts& block) override {
+      block.texts.clear();
+      block.hashes.clear();
+      held_.clear();
+      if (next_ == table_.failAtRow && next_ < selected_.size()) {
+        raise(err::kHostUnspecified, "The source failed.");
+      }
+      const size_t end = std::min(selected_.size(), next_ + table_.blockRows);
+      if (next_ >= end) return false;
+      held_.reserve(end - next_);
+      for (; next_ < end && next_ != table_.failAtRow; ++next_) {
+        const Variant value = table_.valueAt(selected_[next_], index_);
+        if (value.isNull()) {
+          block.texts.emplace_back();
+        } else {
+          block.texts.emplace_back(held_.emplace_back(textOf(value)));
+        }
+        if (table_.withHashes) block.hashes.push_back(value.isNull() ? 7 : TextSet::hashOf(held_.back()));
+      }
+      ++table_.blocksHandedOut;
+      return true;
+    }
+
+   private:
+    BlockTable& table_;
+    std::shared_ptr<host::ICursor> rows_;
+    std::vector<size_t> selected_;
+    int32_t index_ = -1;
+    size_t next_ = 0;
+    std::vector<std::string> held_;
+  };
+};
+
+TEST_F(UniqueValues, TextsHandedOutInBlocksListWhatRowsList) {
+  // The same rows read as rows and as blocks of texts of several sizes, with
+  // and without hashes: the same list, the same steps. A failure at any row
+  // leaves exactly the names of the rows before it and is reported.
+  const std::vector<Variant> names{"Oak",  "oak", "Oak ", " ",   Variant::null(), "",    "Elm",
+                                   "Oak",  "Ash", "Elm", "Fir",  Variant::null(), "Yew", "ash",
+                                   "Pine", "Oak", "Fir", "Birch"};
+  addStreets(names);
+  load("Streets", "NAME");
+  const Names byRows = entries();
+  const int32_t stepsByRows = host.progress().steps;
+  ASSERT_EQ(byRows.size(), 11u);
+
+  auto blocks = std::make_shared<BlockTable>(host.context.faults);
+  blocks->addField("OBJECTID", host::fieldtype::kObjectId).addField("NAME", host::fieldtype::kText);
+  for (const auto& name : names) blocks->addRow({{"NAME", name}});
+  streetLayer->setDisplayTable(blocks);
+  for (const size_t size : {size_t{1}, size_t{4}, size_t{1000}}) {
+    for (const bool hashed : {true, false}) {
+      SCOPED_TRACE("blocks of " + std::to_string(size) + (hashed ? ", hashed" : ""));
+      blocks->blockRows = size;
+      blocks->withHashes = hashed;
+      blocks->blocksHandedOut = 0;
+      host.progress().steps = 0;
+      load("Streets", "NAME");
+      EXPECT_EQ(entries(), byRows);
+      EXPECT_EQ(host.progress().steps, stepsByRows);
+      EXPECT_EQ(blocks->blocksHandedOut, (names.size() + size - 1) / size);
+    }
+  }
+  blocks->blockRows = 4;
+  for (size_t failAt = 0; failAt <= names.size(); ++failAt) {
+    SCOPED_TRACE("failing at row " + std::to_string(failAt));
+    blocks->failAtRow = failAt;
+    const size_t shown = messages().size();
+    load("Streets", "NAME");
+    Names expected;
+    std::set<std::string> seen;
+    for (size_t row = 0; row < failAt && row < names.size(); ++row) {
+      if (names[row].isNull()) continue;
+      const std::string text = textOf(names[row]);
+      if (seen.insert(text).second && !text.empty()) expected.push_back(text);
+    }
+    EXPECT_EQ(entries(), expected);
+    EXPECT_FALSE(host.progress().visible);
+    if (failAt < names.size()) {
+      ASSERT_EQ(messages().size(), shown + 1);
+      EXPECT_TRUE(isReportAt(messages().back(), "LoadListWithUniqueFieldValues CorvaleGIS_ArcMap Line : 11"))
+          << messages().back();
+    } else {
+      EXPECT_EQ(messages().size(), shown);
+    }
+  }
+  // A cursor that cannot hand out the field's texts leaves the rows to be read.
+  blocks->failAtRow.reset();
+  blocks->offered = false;
+  blocks->blocksHandedOut = 0;
+  load("Streets", "NAME");
+  EXPECT_EQ(entries(), byRows);
+  EXPECT_EQ(blocks->blocksHandedOut, 0u);
 }
 
 TEST_F(UniqueValues, ASortedListTakesFarMoreThan32767DistinctNames) {

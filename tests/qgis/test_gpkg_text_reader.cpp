@@ -8,6 +8,8 @@
 #include "hosts/qgis/read/GpkgTextReader.h"
 #include "hosts/qgis/common/QgisCompat.h"
 #include "map/CorvaleGIS_ArcMap.h"
+#include "runtime/TextSet.h"
+#include "host/MapModel.h"
 #include "qgis/OgrReference.h"
 #include "qgis/QgisFixture.h"
 
@@ -125,6 +127,39 @@ TEST_F(QgisGpkgReads, TextThatIsNotPlainUtf8IsDecodedAsQgisDecodesIt) {
   odd->rollBack();
   EXPECT_EQ(fast.size(), 6u);
   EXPECT_EQ(fast, viaQgis);
+}
+
+TEST_F(QgisGpkgReads, AFailureInsideABlockOfTextsComesAfterTheRowsBeforeIt) {
+  // The fourth row's text is read through QGIS, which by then has lost the
+  // layer: the block ends before that row, and the failure follows.
+  testing::TempFolder folder;
+  {
+    tools::GpkgWriter writer((folder / "odd.gpkg").string());
+    writer.beginLayer("streets", wkbPoint, 25832, {{"name", OFTString}});
+    for (const char* name : {"A Road", "B Road", "A Road", "Bad \xFF Road", "C Road"})
+      writer.addFeature({tools::FieldValue::of(std::string(name))}, {{1, 1}});
+    writer.endLayer();
+  }
+  QgsVectorLayer* odd = addLayer(folder / "odd.gpkg", "streets", "odd");
+  auto table = query<host::IDisplayTable>(GetLayerByName("odd"))->displayTable();
+  auto cursor = query<host::ITable>(table)->search(nullptr, false);
+  auto texts = query<host::IFieldTexts>(cursor);
+  ASSERT_TRUE(texts->readTexts(query<host::IClass>(table)->findField("name")));
+  project.removeMapLayer(odd);
+  host::FieldTexts block;
+  ASSERT_TRUE(texts->nextTexts(block));
+  Names handedOut;
+  for (const auto& text : block.texts) handedOut.emplace_back(text.value_or("(null)"));
+  EXPECT_EQ(handedOut, (Names{"A Road", "B Road", "A Road"}));
+  ASSERT_EQ(block.hashes.size(), 3u);
+  EXPECT_EQ(block.hashes[2], TextSet::hashOf("A Road"));
+  try {
+    texts->nextTexts(block);
+    ADD_FAILURE() << "no failure after the rows before it";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number, err::kHostUnspecified);
+  }
+  EXPECT_FALSE(texts->nextTexts(block));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "hosts/qgis/model/QgisRowCursor.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "hosts/qgis/read/GpkgTextReader.h"
 #include "hosts/qgis/read/PgTextReader.h"
@@ -8,6 +9,7 @@
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/model/QgisValues.h"
 #include "hosts/qgis/common/QgisCompat.h"
+#include "runtime/TextSet.h"
 
 namespace corvale::qgis {
 
@@ -160,6 +162,96 @@ bool QgisRowCursor::readMain(QgisRow& row) {
       row.held_[slot] = QgisRow::Held::Text;
     }
     // Anything else stays Nothing: value() reads it through QGIS, which decodes it its way.
+  }
+  return true;
+}
+
+bool QgisRowCursor::readTexts(int32_t index) {
+  return guarded("Reading the rows", [&] {
+    if (probed_ || index < 0 || index >= source_->fieldCount()) return false;
+    const QgsFeatureRequest& base = source_->request();
+    if (!compat::hasNoFilter(base) || base.limit() >= 0) return false;
+    QgsVectorLayer& layer = source_->layer();
+    const QgsAttributeList fields{index};
+    fast_ = GpkgTextReader::open(layer, fields);
+    if (!fast_) fast_ = PgTextReader::open(layer, fields);
+    if (!fast_) return false;
+    source_->want(index);
+    probed_ = mainStarted_ = true;
+    textsIndex_ = index;
+    return true;
+  });
+}
+
+bool QgisRowCursor::textThroughQgis(QgsFeatureId id, int index, std::string& into) {
+  QgsFeatureRequest request(id);
+  request.setFlags(compat::kNoGeometry);
+  request.setSubsetOfAttributes(QgsAttributeList{index});
+  QgsFeature read;
+  if (!source_->layer().getFeatures(request).nextFeature(read)) {
+    hostFailure("The row is no longer in the layer.");
+  }
+  const QVariant attribute = read.attribute(index);
+  if (attribute.isNull()) return false;
+  if (compat::valueType(attribute) == QMetaType::QString) {
+    assignUtf8(into, attribute.toString());
+  } else {
+    into = textOf(variantOf(attribute));
+  }
+  return true;
+}
+
+bool QgisRowCursor::nextTexts(host::FieldTexts& block) {
+  block.texts.clear();
+  block.hashes.clear();
+  if (pendingFailure_) {
+    ended_ = true;
+    fast_.reset();
+    std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
+  }
+  if (ended_ || !fast_ || textsIndex_ < 0) return false;
+  const TextBatch* batch = guarded("Reading the rows", [&] { return fast_->nextRows(); });
+  if (!batch) {
+    ended_ = true;
+    fast_.reset();
+    return false;
+  }
+  const size_t rows = batch->rows();
+  block.texts.resize(rows);
+  block.hashes.resize(rows);
+  // Texts read through QGIS are kept until the next block; their views must
+  // not move, so the vector is sized for every row that may need one.
+  size_t fromQgis = 0;
+  for (size_t row = 0; row < rows; ++row) {
+    if (batch->text(row, 0) && !batch->plain(row, 0)) ++fromQgis;
+  }
+  qgisTexts_.clear();
+  qgisTexts_.reserve(fromQgis);
+  for (size_t row = 0; row < rows; ++row) {
+    const std::optional<std::string_view> text = batch->text(row, 0);
+    if (!text) continue;
+    if (batch->plain(row, 0)) {
+      block.texts[row] = text;
+      block.hashes[row] = batch->hash(row, 0);
+      continue;
+    }
+    try {
+      std::string& read = qgisTexts_.emplace_back();
+      const bool held = guarded("Reading a value", [&] {
+        return textThroughQgis(batch->id(row), textsIndex_, read);
+      });
+      if (held) {
+        block.texts[row] = std::string_view(read);
+        block.hashes[row] = TextSet::hashOf(read);
+      }
+    } catch (...) {
+      // The rows before this one are handed out first; the failure is due at the next call.
+      if (row == 0) throw;
+      pendingFailure_ = std::current_exception();
+      block.texts.resize(row);
+      block.hashes.resize(row);
+      return true;
+    }
   }
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
+#include <string>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -77,7 +79,7 @@ class QgisRow : public host::IRow, public host::IRowValues {
  * that gives the same rows and values; a text that is
  * not plain UTF-8 is then read for its row through QGIS, which decodes it.
  */
-class QgisRowCursor : public host::ICursor {
+class QgisRowCursor : public host::ICursor, public host::IFieldTexts {
  public:
   QgisRowCursor(QgsVectorLayer* layer, QgsFeatureRequest request);
   ~QgisRowCursor() override;
@@ -85,7 +87,19 @@ class QgisRowCursor : public host::ICursor {
   /// The next row, or nothing at the end. A layer that has gone is a host failure.
   std::shared_ptr<host::IRow> nextRow() override;
 
+  /**
+   * Where a direct reader reads the field for this request (a text field,
+   * all rows of the layer), reads it at once, without the first row's probe:
+   * the blocks are the reader's batches. A text that is not plain UTF-8 is
+   * read for its row through QGIS, as a row's value() reads it.
+   */
+  bool readTexts(int32_t index) override;
+  bool nextTexts(host::FieldTexts& block) override;
+
  private:
+  /// QGIS's text of the field for the row with that id, into `into`; false for null.
+  bool textThroughQgis(QgsFeatureId id, int index, std::string& into);
+
   std::shared_ptr<QgisRow> freeRow();
   void startMain();
   /// The main read's next row into `row`; false at the end.
@@ -103,6 +117,12 @@ class QgisRowCursor : public host::ICursor {
   QgsAttributeList mainFields_;
   std::vector<QgisRow::Held> mainHeld_;
   std::optional<QgsFeatureId> skip_;
+  /// The field readTexts() reads, or -1.
+  int textsIndex_ = -1;
+  /// Texts read through QGIS for the current block, and a failure met while
+  /// reading them, due once the rows before it have been handed out.
+  std::vector<std::string> qgisTexts_;
+  std::exception_ptr pendingFailure_;
 };
 
 }  // namespace corvale::qgis

@@ -4,6 +4,7 @@
 
 #include "hosts/qgis/common/QgisFailure.h"
 #include "hosts/qgis/common/QgisText.h"
+#include "runtime/TextSet.h"
 
 namespace corvale::qgis {
 
@@ -22,12 +23,13 @@ void TextBatch::clear() {
 }
 
 void TextBatch::addText(std::string_view text) {
-  values_.push_back(Value{bytes_.size(), text.size(), false, isPlainUtf8(text)});
+  const bool plain = isPlainUtf8(text);
+  values_.push_back(Value{plain ? TextSet::hashOf(text) : 0, bytes_.size(), text.size(), false, plain});
   bytes_.append(text);
 }
 
 void TextBatch::addNull() {
-  values_.push_back(Value{0, 0, true, false});
+  values_.push_back(Value{0, 0, 0, true, false});
 }
 
 std::optional<std::string_view> TextBatch::text(size_t row, size_t k) const {
@@ -97,6 +99,10 @@ bool ReadAhead::step() {
     ++row_;
     return true;
   }
+  return nextRows() != nullptr;
+}
+
+const TextBatch* ReadAhead::nextRows() {
   std::unique_lock<std::mutex> lock(mutex_);
   if (current_) {
     empty_.push_back(std::move(current_));
@@ -107,11 +113,11 @@ bool ReadAhead::step() {
     current_ = std::move(full_.front());
     full_.pop_front();
     row_ = 0;
-    return true;
+    return current_.get();
   }
   if (outOfMemory_) raise(err::kOutOfMemory);
   if (failed_) hostFailure(error_);
-  return false;
+  return nullptr;
 }
 
 }  // namespace corvale::qgis

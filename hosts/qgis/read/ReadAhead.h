@@ -15,8 +15,9 @@ namespace corvale::qgis {
 
 /**
  * Rows of a text read: each row's feature id and, per field, its text or
- * null, with whether the text is plain UTF-8 (isPlainUtf8). A batch is filled
- * on one thread and read on another, never both at once.
+ * null, with whether the text is plain UTF-8 (isPlainUtf8) and, for plain
+ * text, its TextSet::hashOf, made on the filling thread. A batch is filled on
+ * one thread and read on another, never both at once.
  */
 class TextBatch {
  public:
@@ -34,9 +35,12 @@ class TextBatch {
   /// The text of field k of the row; nothing for null.
   std::optional<std::string_view> text(size_t row, size_t k) const;
   bool plain(size_t row, size_t k) const { return values_[row * fields_ + k].plain; }
+  /// TextSet::hashOf the text of field k of the row, where it is plain text.
+  uint64_t hash(size_t row, size_t k) const { return values_[row * fields_ + k].hash; }
 
  private:
   struct Value {
+    uint64_t hash = 0;
     size_t offset = 0;
     size_t size = 0;
     bool null = false;
@@ -85,6 +89,13 @@ class ReadAhead {
   int64_t id() const { return current_->id(row_); }
   std::optional<std::string_view> text(size_t k) const { return current_->text(row_, k); }
   bool plain(size_t k) const { return current_->plain(row_, k); }
+
+  /**
+   * The next batch of rows, at least one row; nothing at the end. Valid until
+   * the next call. A read-ahead is read either by step() or by nextRows(),
+   * never both. A failure of the source is a host failure.
+   */
+  const TextBatch* nextRows();
 
  private:
   void run();
