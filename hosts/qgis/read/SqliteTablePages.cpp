@@ -23,7 +23,7 @@ uint32_t get4(const unsigned char* p) {
 }
 
 /// SQLite's variable-length integer at p, within `room` bytes; its length, or 0 where it does not fit.
-size_t varint(const unsigned char* p, size_t room, uint64_t& value) {
+size_t longVarint(const unsigned char* p, size_t room, uint64_t& value) {
   value = 0;
   for (size_t i = 0; i < 8; ++i) {
     if (i >= room) return 0;
@@ -33,6 +33,15 @@ size_t varint(const unsigned char* p, size_t room, uint64_t& value) {
   if (room < 9) return 0;
   value = value << 8 | p[8];
   return 9;
+}
+
+/// The same, one byte long in most cells and records.
+inline size_t varint(const unsigned char* p, size_t room, uint64_t& value) {
+  if (room > 0 && p[0] < 0x80) {
+    value = p[0];
+    return 1;
+  }
+  return longVarint(p, room, value);
 }
 
 /// A prepared statement that finalizes itself.
@@ -62,13 +71,6 @@ std::string damaged(uint32_t page, const std::string& what) {
   return "Reading the GeoPackage failed: the file is damaged (page " + std::to_string(page) +
          ": " + what + ").";
 }
-
-/// One value of a row before it goes into the batch: null, text, or read elsewhere.
-struct Value {
-  enum class Kind { Null, Text, Unread } kind = Kind::Null;
-  size_t offset = 0;
-  size_t size = 0;
-};
 
 }  // namespace
 
@@ -182,6 +184,14 @@ SqliteTablePages::SqliteTablePages(sqlite3* db, sqlite3_file* file, uint32_t roo
       pageCount_(pageCount),
       columns_(std::move(columns)),
       overflowPage_(pageSize) {
+  for (const Column& column : columns_) lastPlace_ = std::max(lastPlace_, column.place);
+  firstAt_.assign(lastPlace_ + 1, -1);
+  sameAt_.assign(columns_.size(), -1);
+  for (size_t k = columns_.size(); k-- > 0;) {
+    sameAt_[k] = firstAt_[columns_[k].place];
+    firstAt_[columns_[k].place] = static_cast<int>(k);
+  }
+  values_.resize(columns_.size());
   levels_.reserve(kMaxDepth + 1);
   levels_.emplace_back();
   levels_.back().children.push_back(root);
@@ -372,22 +382,13 @@ bool SqliteTablePages::row(const unsigned char* cell, size_t room, TextBatch& ba
   }
   if (!reach(headerSize)) return false;
 
-  Value values[64];
-  std::vector<Value> more;
-  Value* value = values;
-  if (columns_.size() > 64) {
-    more.resize(columns_.size());
-    value = more.data();
-  }
+  std::vector<Value>& value = values_;
   size_t place = 0;
   size_t headerAt = headerSizeBytes;
   uint64_t contentAt = headerSize;
-  // Serial types and their places, walked once for every wanted column in order of place.
-  size_t lastPlace = 0;
-  for (const Column& column : columns_) lastPlace = std::max(lastPlace, column.place);
   uint64_t need = 0;
-  for (size_t k = 0; k < columns_.size(); ++k) value[k].kind = Value::Kind::Null;
-  while (place <= lastPlace && headerAt < headerSize) {
+  // The record's serial types, walked as far as the last wanted column.
+  while (place <= lastPlace_ && headerAt < headerSize) {
     uint64_t type = 0;
     const size_t typeBytes =
         varint(payload + headerAt, static_cast<size_t>(headerSize - headerAt), type);
@@ -397,38 +398,36 @@ bool SqliteTablePages::row(const unsigned char* cell, size_t room, TextBatch& ba
     }
     headerAt += typeBytes;
     uint64_t bytes = 0;
-    Value found;
+    Value::Kind kind = Value::Kind::Null;
     if (type == 0) {
-      found.kind = Value::Kind::Null;
+      kind = Value::Kind::Null;
     } else if (type <= 9) {
       static constexpr unsigned char kNumberBytes[10] = {0, 1, 2, 3, 4, 6, 8, 8, 0, 0};
       bytes = kNumberBytes[type];
-      found.kind = Value::Kind::Unread;
+      kind = Value::Kind::Unread;
     } else if (type < 12) {
       error = damaged(leafNumber_, "a value of an unknown type");
       return false;
     } else {
       bytes = (type - 12) / 2;
-      found.kind = type % 2 ? Value::Kind::Text : Value::Kind::Unread;
+      kind = type % 2 ? Value::Kind::Text : Value::Kind::Unread;
     }
     if (contentAt + bytes > size) {
       error = damaged(leafNumber_, "a record whose values end past its size");
       return false;
     }
-    for (size_t k = 0; k < columns_.size(); ++k) {
-      if (columns_[k].place != place) continue;
-      value[k] = found;
-      value[k].offset = static_cast<size_t>(contentAt);
-      value[k].size = static_cast<size_t>(bytes);
-      if (found.kind == Value::Kind::Text) need = std::max(need, contentAt + bytes);
+    for (int k = firstAt_[place]; k >= 0; k = sameAt_[static_cast<size_t>(k)]) {
+      value[static_cast<size_t>(k)] = Value{kind, static_cast<size_t>(contentAt), static_cast<size_t>(bytes)};
+      if (kind == Value::Kind::Text) need = std::max(need, contentAt + bytes);
     }
     contentAt += bytes;
     ++place;
   }
   // A record shorter than the table: its last columns have their declared default.
-  for (size_t k = 0; k < columns_.size(); ++k) {
-    if (columns_[k].place >= place) {
-      value[k].kind = columns_[k].nullDefault ? Value::Kind::Null : Value::Kind::Unread;
+  if (place <= lastPlace_) {
+    for (size_t k = 0; k < columns_.size(); ++k) {
+      if (columns_[k].place >= place)
+        value[k].kind = columns_[k].nullDefault ? Value::Kind::Null : Value::Kind::Unread;
     }
   }
   if (!reach(need)) return false;

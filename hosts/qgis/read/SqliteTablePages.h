@@ -67,6 +67,12 @@ class SqliteTablePages : public TextRowSource {
     size_t place = 0;
     bool nullDefault = true;
   };
+  /// One value of the row being read: null, text (where in the payload), or left to the caller.
+  struct Value {
+    enum class Kind { Null, Text, Unread } kind = Kind::Null;
+    size_t offset = 0;
+    size_t size = 0;
+  };
   /// An interior page's children, and the run of them read last.
   struct Level {
     std::vector<uint32_t> children;
@@ -92,6 +98,11 @@ class SqliteTablePages : public TextRowSource {
   uint32_t usable_;
   uint32_t pageCount_;
   std::vector<Column> columns_;
+  /// The wanted columns by place: the first at each place (or -1), and the next at the same one.
+  size_t lastPlace_ = 0;
+  std::vector<int> firstAt_;
+  std::vector<int> sameAt_;
+  std::vector<Value> values_;
   std::vector<Level> levels_;
   /// The leaf being read: its page, number and next cell; null between leaves.
   const unsigned char* leaf_ = nullptr;
