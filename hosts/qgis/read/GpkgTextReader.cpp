@@ -208,7 +208,9 @@ std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
       sql = "SELECT " + sqlIdentifier(*id);
       for (const auto& column : columns)
         sql += ", " + sqlIdentifier(column);
-      sql += " FROM " + sqlIdentifier(*table);
+      // The table's own order, QGIS's: an index holding the columns would
+      // otherwise be scanned instead, in the order of its keys.
+      sql += " FROM " + sqlIdentifier(*table) + " NOT INDEXED";
     }
   }
   sqlite3_stmt* statement = nullptr;
