@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <sqlite3.h>
 
 #include <qgsfeatureiterator.h>
 
@@ -160,6 +165,59 @@ TEST_F(QgisGpkgReads, AFailureInsideABlockOfTextsComesAfterTheRowsBeforeIt) {
     EXPECT_EQ(failure.number, err::kHostUnspecified);
   }
   EXPECT_FALSE(texts->nextTexts(block));
+}
+
+TEST_F(QgisGpkgReads, AnIndexedTableIsReadInTheLayersOrderWhateverItsJournal) {
+  testing::TempFolder folder;
+  for (const char* journal : {"DELETE", "WAL"}) {
+    const std::string file = (folder / (std::string(journal) + ".gpkg")).string();
+    {
+      tools::GpkgWriter writer(file);
+      writer.beginLayer("streets", wkbPoint, 25832, {{"name", OFTString}});
+      for (int i = 0; i < 3000; ++i) {
+        writer.addFeature({i % 11 == 0 ? tools::FieldValue{}
+                                       : tools::FieldValue::of("Road " + std::to_string((i * 7919) % 1000))},
+                          {{1, 1}});
+      }
+      writer.endLayer();
+    }
+    // An index that holds the name: SQLite would scan it, in the names' order, were it let.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE INDEX streets_name ON streets(name)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    QgsVectorLayer* layer = addLayer(folder / (std::string(journal) + ".gpkg"), "streets", journal);
+    // Set once the layer is open (opening it turns a write-ahead log back into a journal).
+    ASSERT_EQ(sqlite3_exec(db, ("PRAGMA journal_mode = " + std::string(journal)).c_str(), nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_stmt* mode = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &mode, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(mode), SQLITE_ROW);
+    EXPECT_EQ(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0))).toUpper(),
+              QString::fromUtf8(journal));
+    sqlite3_finalize(mode);
+    const int name = layer->fields().indexOf(QStringLiteral("name"));
+    using Rows = std::vector<std::pair<int64_t, std::optional<std::string>>>;
+    Rows fast;
+    auto reader = qgis::GpkgTextReader::open(*layer, {name});
+    ASSERT_TRUE(reader) << journal;
+    while (reader->step()) {
+      const auto text = reader->text(0);
+      fast.emplace_back(reader->id(), text ? std::optional<std::string>(std::string(*text)) : std::nullopt);
+    }
+    Rows viaQgis;
+    QgsFeatureIterator it = layer->getFeatures(QgsFeatureRequest().setSubsetOfAttributes({name}));
+    QgsFeature feature;
+    while (it.nextFeature(feature)) {
+      const QVariant value = feature.attribute(name);
+      viaQgis.emplace_back(feature.id(), value.isNull() ? std::nullopt
+                                                        : std::optional<std::string>(value.toString().toStdString()));
+    }
+    EXPECT_EQ(fast.size(), 3000u) << journal;
+    EXPECT_TRUE(fast == viaQgis) << journal;
+    sqlite3_close(db);
+  }
 }
 
 }  // namespace

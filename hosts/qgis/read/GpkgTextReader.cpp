@@ -11,6 +11,7 @@
 #include "hosts/qgis/common/QgisText.h"
 #include "hosts/qgis/common/QgisCompat.h"
 #include "hosts/qgis/read/MappedReadVfs.h"
+#include "hosts/qgis/read/SqliteTablePages.h"
 
 namespace corvale::qgis {
 
@@ -200,10 +201,16 @@ std::unique_ptr<ReadAhead> GpkgTextReader::open(const QgsVectorLayer& layer,
   std::string sql;
   if (const auto table = tableOf(db, parts.value(QStringLiteral("layerName")).toString())) {
     if (const auto id = featureIdColumn(db, *table)) {
+      // The table's pages walked directly where that gives exactly the rows
+      // and values of the SELECT below, without SQLite's steps.
+      if (auto pages = SqliteTablePages::open(db, *table, *id, columns))
+        return std::make_unique<ReadAhead>(std::move(pages), columns.size());
       sql = "SELECT " + sqlIdentifier(*id);
       for (const auto& column : columns)
         sql += ", " + sqlIdentifier(column);
-      sql += " FROM " + sqlIdentifier(*table);
+      // The table's own order, QGIS's: an index holding the columns would
+      // otherwise be scanned instead, in the order of its keys.
+      sql += " FROM " + sqlIdentifier(*table) + " NOT INDEXED";
     }
   }
   sqlite3_stmt* statement = nullptr;

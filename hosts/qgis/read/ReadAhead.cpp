@@ -32,6 +32,10 @@ void TextBatch::addNull() {
   values_.push_back(Value{0, 0, 0, true, false});
 }
 
+void TextBatch::addUnread() {
+  values_.push_back(Value{0, 0, 0, false, false});
+}
+
 std::optional<std::string_view> TextBatch::text(size_t row, size_t k) const {
   const Value& value = values_[row * fields_ + k];
   if (value.null) return std::nullopt;

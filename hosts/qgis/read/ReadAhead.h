@@ -24,10 +24,12 @@ class TextBatch {
   explicit TextBatch(size_t fields) : fields_(fields) {}
 
   void clear();
-  /// Starts a row; its fields follow, in order, by addText or addNull.
+  /// Starts a row; its fields follow, in order, by addText, addNull or addUnread.
   void addRow(int64_t id) { ids_.push_back(id); }
   void addText(std::string_view text);
   void addNull();
+  /// A value that was not read: neither null nor plain, the caller reads it its own way.
+  void addUnread();
 
   size_t rows() const { return ids_.size(); }
   size_t bytes() const { return bytes_.size(); }
