@@ -1,5 +1,6 @@
 #include "map/CorvaleGIS_ArcMap.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -21,6 +22,8 @@ using namespace host;
 namespace {
 
 constexpr int32_t kGroupMemberCounterLimit = 32767;
+/// Texts a seen-set has room for from the start, at most.
+constexpr int32_t kSeenSetRoom = 1 << 17;
 
 std::shared_ptr<IMap> focusMap() { return need(state().HostDocument).focusMap(); }
 
@@ -253,12 +256,17 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
       asked = true;
     }
     const int32_t counted = texts ? texts->listedFeatureCount() : -1;
-    progress->setMaximum(counted >= 0 ? counted : need(featureClass).featureCount(nullptr));
+    const int32_t features = counted >= 0 ? counted : need(featureClass).featureCount(nullptr);
+    progress->setMaximum(features);
     progress->setPosition(0);
     trap.line(7);
     if (showProgress) progress->show();
     trap.line(8);
+    // A layer has no more distinct texts than features: the seen-set is made
+    // that large at once, up to kSeenSetRoom texts (4 MiB of slots), so that
+    // it seldom grows while the rows are read.
     TextSet seen;
+    seen.reserve(static_cast<size_t>(std::clamp<int32_t>(features, 0, kSeenSetRoom)));
     auto table = query<IDisplayTable>(layer)->displayTable();
     if (showProgress) progress->step();
     trap.line(9);

@@ -219,28 +219,32 @@ std::vector<size_t> Collation::order(const std::vector<std::string>& texts) {
   const size_t n = texts.size();
   const SortKeyEntryLess less{&texts};
   std::string lowerKeys, upperKeys;
-  std::vector<SortKeyEntry> sorted;
-  if (n < kParallelSortKeys) {
-    sorted = sortEntries(texts, 0, n, lowerKeys);
-    std::sort(sorted.begin(), sorted.end(), less);
-  } else {
-    // Each half is keyed and sorted on a thread of its own (each with its own
-    // collator), then the halves are merged.
-    const size_t half = n / 2;
-    auto upperHalf = std::async(std::launch::async, [&] {
-      std::vector<SortKeyEntry> entries = sortEntries(texts, half, n, upperKeys);
-      std::sort(entries.begin(), entries.end(), less);
-      return entries;
-    });
-    std::vector<SortKeyEntry> lower = sortEntries(texts, 0, half, lowerKeys);
-    std::sort(lower.begin(), lower.end(), less);
-    const std::vector<SortKeyEntry> upper = upperHalf.get();
-    sorted.resize(n);
-    std::merge(lower.begin(), lower.end(), upper.begin(), upper.end(), sorted.begin(), less);
-  }
   std::vector<size_t> positions(n);
-  for (size_t k = 0; k < n; ++k)
-    positions[k] = sorted[k].position;
+  if (n < kParallelSortKeys) {
+    std::vector<SortKeyEntry> sorted = sortEntries(texts, 0, n, lowerKeys);
+    std::sort(sorted.begin(), sorted.end(), less);
+    for (size_t k = 0; k < n; ++k)
+      positions[k] = sorted[k].position;
+    return positions;
+  }
+  // Each half is keyed and sorted on a thread of its own (each with its own
+  // collator), then the halves are merged straight into the positions.
+  const size_t half = n / 2;
+  auto upperHalf = std::async(std::launch::async, [&] {
+    std::vector<SortKeyEntry> entries = sortEntries(texts, half, n, upperKeys);
+    std::sort(entries.begin(), entries.end(), less);
+    return entries;
+  });
+  std::vector<SortKeyEntry> lower = sortEntries(texts, 0, half, lowerKeys);
+  std::sort(lower.begin(), lower.end(), less);
+  const std::vector<SortKeyEntry> upper = upperHalf.get();
+  size_t i = 0, j = 0, k = 0;
+  while (i < lower.size() && j < upper.size())
+    positions[k++] = less(upper[j], lower[i]) ? upper[j++].position : lower[i++].position;
+  while (i < lower.size())
+    positions[k++] = lower[i++].position;
+  while (j < upper.size())
+    positions[k++] = upper[j++].position;
   return positions;
 }
 

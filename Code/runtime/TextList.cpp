@@ -1,8 +1,10 @@
 #include "runtime/TextList.h"
 
+#include <future>
 #include <limits>
 
 #include "runtime/Failure.h"
+#include "runtime/SortKeys.h"
 #include "runtime/Text.h"
 
 namespace corvale {
@@ -25,6 +27,24 @@ int32_t TextList::count() const {
   return static_cast<int32_t>(entries_.size());
 }
 
+std::vector<std::string> copyInOrder(const std::vector<std::string>& texts,
+                                     const std::vector<size_t>& order) {
+  // A long list is copied by two threads, each into its half.
+  std::vector<std::string> copies(order.size());
+  auto copy = [&](size_t from, size_t to) {
+    for (size_t k = from; k < to; ++k)
+      copies[k] = texts[order[k]];
+  };
+  if (order.size() < kParallelSortKeys) {
+    copy(0, order.size());
+  } else {
+    auto upperHalf = std::async(std::launch::async, copy, order.size() / 2, order.size());
+    copy(0, order.size() / 2);
+    upperHalf.get();
+  }
+  return copies;
+}
+
 bool TextList::settle() {
   if (!unsorted_) return false;
   unsorted_ = false;
@@ -37,12 +57,13 @@ bool TextList::settle() {
   // The entries are copied, not moved, into their new order: the copies then
   // lie in memory in list order, and a pass over the list (the search of
   // "Go") reads memory in sequence instead of jumping for every entry.
-  std::vector<std::string> sorted;
-  sorted.reserve(entries_.size());
+  std::vector<std::string> sorted = copyInOrder(entries_, order);
   int32_t selected = -1;
-  for (size_t k = 0; k < order.size(); ++k) {
-    if (static_cast<int32_t>(order[k]) == selected_) selected = static_cast<int32_t>(k);
-    sorted.push_back(entries_[order[k]]);
+  for (size_t k = 0; k < order.size() && selected_ >= 0; ++k) {
+    if (static_cast<int32_t>(order[k]) == selected_) {
+      selected = static_cast<int32_t>(k);
+      break;
+    }
   }
   entries_ = std::move(sorted);
   selected_ = selected;

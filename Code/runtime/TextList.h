@@ -1,10 +1,20 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace corvale {
+
+/**
+ * Copies of the texts in the given order (order[k] is the position of the
+ * k-th), made in that order (a long list by two threads, a half each), so
+ * that the copies lie in memory about as they follow in the list and a pass
+ * over them reads memory in sequence.
+ */
+std::vector<std::string> copyInOrder(const std::vector<std::string>& texts,
+                                     const std::vector<size_t>& order);
 
 /**
  * The entries of a list control and its selection. A sorted list takes

@@ -104,6 +104,18 @@ bool TextSet::insert(std::string_view text, uint64_t hash) {
   return true;
 }
 
+void TextSet::reserve(size_t texts) {
+  // At most half full, as insert() keeps it.
+  while (texts > slots_.size() / 2 && bits_ < 32) {
+    if (size_ == 0) {
+      slots_.assign(slots_.size() * 2, Slot{});
+      ++bits_;
+    } else {
+      grow();
+    }
+  }
+}
+
 void TextSet::prefetchSlot(uint64_t hash) const {
 #if defined(__GNUC__) || defined(__clang__)
   __builtin_prefetch(&slots_[firstSlot(hash)]);

@@ -36,6 +36,9 @@ class TextSet {
   bool insert(std::string_view text, uint64_t hash);
   bool contains(std::string_view text) const;
   size_t size() const { return size_; }
+  /// Makes room for that many texts at once, so that the set does not grow
+  /// (and copy its slots) while they are added.
+  void reserve(size_t texts);
 
   /// The hash the set files a text under (the same on every call of a process).
   static uint64_t hashOf(std::string_view text);

@@ -69,23 +69,30 @@ TEST(TextSet, NulBytesAreCharactersLikeAnyOther) {
 }
 
 TEST(TextSet, FindsEveryTextAfterGrowingManyTimes) {
-  TextSet set;
-  constexpr int kTexts = 100000;
-  for (int i = 0; i < kTexts; ++i) {
-    // Short ones held in their slots and long ones kept aside, mixed.
-    const std::string text =
-        (i % 3 == 0 ? std::string(60, '#') : std::string()) + std::to_string(i);
-    ASSERT_TRUE(set.insert(text)) << text;
+  // Grown from its first size, made room for before any text, and made room
+  // for again half-way (moving the texts already in).
+  for (const int room : {0, 100000, -1}) {
+    SCOPED_TRACE("room " + std::to_string(room));
+    TextSet set;
+    if (room > 0) set.reserve(static_cast<size_t>(room));
+    constexpr int kTexts = 100000;
+    for (int i = 0; i < kTexts; ++i) {
+      if (room < 0 && i == kTexts / 2) set.reserve(kTexts * 2);
+      // Short ones held in their slots and long ones kept aside, mixed.
+      const std::string text =
+          (i % 3 == 0 ? std::string(60, '#') : std::string()) + std::to_string(i);
+      ASSERT_TRUE(set.insert(text)) << text;
+    }
+    EXPECT_EQ(set.size(), static_cast<size_t>(kTexts));
+    for (int i = 0; i < kTexts; ++i) {
+      const std::string text =
+          (i % 3 == 0 ? std::string(60, '#') : std::string()) + std::to_string(i);
+      ASSERT_FALSE(set.insert(text)) << text;
+    }
+    EXPECT_FALSE(set.contains(std::to_string(kTexts)));
+    EXPECT_FALSE(set.contains(std::string(60, '#') + "1"));
+    EXPECT_EQ(set.size(), static_cast<size_t>(kTexts));
   }
-  EXPECT_EQ(set.size(), static_cast<size_t>(kTexts));
-  for (int i = 0; i < kTexts; ++i) {
-    const std::string text =
-        (i % 3 == 0 ? std::string(60, '#') : std::string()) + std::to_string(i);
-    ASSERT_FALSE(set.insert(text)) << text;
-  }
-  EXPECT_FALSE(set.contains(std::to_string(kTexts)));
-  EXPECT_FALSE(set.contains(std::string(60, '#') + "1"));
-  EXPECT_EQ(set.size(), static_cast<size_t>(kTexts));
 }
 
 TEST(TextSet, TellsTextsApartByEveryByteAtEveryLength) {
