@@ -262,11 +262,7 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     trap.line(7);
     if (showProgress) progress->show();
     trap.line(8);
-    // A layer has no more distinct texts than features: the seen-set is made
-    // that large at once, up to kSeenSetRoom texts (4 MiB of slots), so that
-    // it seldom grows while the rows are read.
     TextSet seen;
-    seen.reserve(static_cast<size_t>(std::clamp<int32_t>(features, 0, kSeenSetRoom)));
     auto table = query<IDisplayTable>(layer)->displayTable();
     if (showProgress) progress->step();
     trap.line(9);
@@ -294,9 +290,15 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
       return;
     }
     trap.line(11);
+    // A layer has no more distinct texts than features: the seen-set is made
+    // that large at once, up to kSeenSetRoom texts (4 MiB of slots), so that
+    // it seldom grows while the rows are read. It is made once the cursor
+    // has started, while the host's first rows are on their way.
+    const auto room = static_cast<size_t>(std::clamp<int32_t>(features, 0, kSeenSetRoom));
     // A cursor that hands out the field's texts a block of rows at a time
     // gives the same rows in the same order without a row object per row.
     if (isA<IFieldTexts>(cursor) && query<IFieldTexts>(cursor)->readTexts(index)) {
+      seen.reserve(room);
       auto blocks = query<IFieldTexts>(cursor);
       FieldTexts block;
       std::vector<uint64_t> hashes;
@@ -307,6 +309,7 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
       progress->hide();
       return;
     }
+    seen.reserve(room);
     std::string scratch;
     DistinctTexts distinct(seen, list);
     // The rows read before a failure are all looked up before it is reported:

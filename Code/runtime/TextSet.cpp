@@ -106,14 +106,18 @@ bool TextSet::insert(std::string_view text, uint64_t hash) {
 
 void TextSet::reserve(size_t texts) {
   // At most half full, as insert() keeps it.
-  while (texts > slots_.size() / 2 && bits_ < 32) {
-    if (size_ == 0) {
-      slots_.assign(slots_.size() * 2, Slot{});
-      ++bits_;
-    } else {
-      grow();
-    }
+  unsigned bits = bits_;
+  while (texts > (size_t{1} << bits) / 2 && bits < 32)
+    ++bits;
+  if (bits == bits_) return;
+  if (size_ == 0) {
+    // One allocation of the final size, not one per doubling.
+    slots_ = std::vector<Slot>(size_t{1} << bits);
+    bits_ = bits;
+    return;
   }
+  while (bits_ < bits)
+    grow();
 }
 
 void TextSet::prefetchSlot(uint64_t hash) const {
