@@ -41,13 +41,15 @@ class TextBatch {
   uint64_t hash(size_t row, size_t k) const { return values_[row * fields_ + k].hash; }
 
  private:
+  /// 24 bytes: a batch's texts stay below 4 GiB (addText checks).
   struct Value {
     uint64_t hash = 0;
-    size_t offset = 0;
-    size_t size = 0;
+    uint32_t offset = 0;
+    uint32_t size = 0;
     bool null = false;
     bool plain = false;
   };
+  void add(const Value& value);
   size_t fields_;
   std::vector<int64_t> ids_;
   std::vector<Value> values_;
