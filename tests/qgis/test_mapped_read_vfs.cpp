@@ -13,33 +13,17 @@
 #include <unistd.h>
 
 #include "hosts/qgis/read/MappedReadVfs.h"
+#include "qgis/SqliteHandles.h"
 
 namespace corvale {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CloseDb {
-  void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Db = std::unique_ptr<sqlite3, CloseDb>;
-struct Finalize {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
-
-void exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-      << sql << ": " << (error ? error : "");
-}
-
-Statement prepare(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* statement = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
-      << sql << ": " << sqlite3_errmsg(db);
-  return Statement(statement);
-}
+using testing::Db;
+using testing::exec;
+using testing::prepare;
+using testing::Statement;
 
 /// A read-only connection, through the mapped VFS (with mmap_size set, as the reader sets it) or SQLite's default.
 Db openReadOnly(const fs::path& file, bool mapped) {
@@ -87,7 +71,7 @@ int mappingsOf(const fs::path& file) {
  * whose order is not the rows' order, and texts of varied lengths, some of
  * them longer than a page (overflow pages).
  */
-class MappedReadVfs : public testing::Test {
+class MappedReadVfs : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = new fs::path(fs::temp_directory_path() /

@@ -20,6 +20,7 @@
 
 #include "hosts/qgis/read/MappedReadVfs.h"
 #include "hosts/qgis/read/SqliteTablePages.h"
+#include "qgis/SqliteHandles.h"
 
 namespace corvale {
 namespace {
@@ -29,27 +30,10 @@ using qgis::SqliteTablePages;
 using qgis::TextBatch;
 using qgis::TextRowSource;
 
-struct CloseDb {
-  void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-using Db = std::unique_ptr<sqlite3, CloseDb>;
-struct Finalize {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, Finalize>;
-
-void exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-  ASSERT_EQ(rc, SQLITE_OK) << sql << ": " << (error ? error : "");
-}
-
-Statement prepare(sqlite3* db, const std::string& sql) {
-  sqlite3_stmt* statement = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
-      << sql << ": " << sqlite3_errmsg(db);
-  return Statement(statement);
-}
+using testing::Db;
+using testing::exec;
+using testing::prepare;
+using testing::Statement;
 
 /// A read-only connection as the GeoPackage reader opens one (mapped VFS, mmap_size set).
 sqlite3* openReadOnly(const fs::path& file) {

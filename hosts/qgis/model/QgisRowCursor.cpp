@@ -29,6 +29,18 @@ class RowSource {
   const QgsFeatureRequest& request() const { return request_; }
   int fieldCount() const { return fieldCount_; }
   const QgsAttributeList& wanted() const { return wanted_; }
+  /// The field's value in the row with that id, read for it alone through
+  /// QGIS; a row no longer in the layer is a host failure.
+  QVariant readOne(QgsFeatureId id, int index) const {
+    QgsFeatureRequest request(id);
+    request.setFlags(compat::kNoGeometry);
+    request.setSubsetOfAttributes(QgsAttributeList{index});
+    QgsFeature read;
+    if (!layer().getFeatures(request).nextFeature(read)) {
+      hostFailure("The row is no longer in the layer.");
+    }
+    return read.attribute(index);
+  }
   void want(int index) {
     if (!wanted_.contains(index)) wanted_.append(index);
   }
@@ -47,19 +59,13 @@ QgisRow::QgisRow(std::shared_ptr<RowSource> source) : source_(std::move(source))
 }
 
 void QgisRow::fetch(int index) {
-  QgsFeatureRequest request(id_);
-  request.setFlags(compat::kNoGeometry);
-  request.setSubsetOfAttributes(QgsAttributeList{index});
-  QgsFeature read;
-  if (!source_->layer().getFeatures(request).nextFeature(read)) {
-    hostFailure("The row is no longer in the layer.");
-  }
+  const QVariant value = source_->readOne(id_, index);
   if (feature_.attributes().size() != source_->fieldCount()) {
     QgsAttributes attributes = feature_.attributes();
     attributes.resize(source_->fieldCount());
     feature_.setAttributes(attributes);
   }
-  feature_.setAttribute(index, read.attribute(index));
+  feature_.setAttribute(index, value);
   held_[static_cast<size_t>(index)] = Held::Attribute;
 }
 
@@ -184,14 +190,7 @@ bool QgisRowCursor::readTexts(int32_t index) {
 }
 
 bool QgisRowCursor::textThroughQgis(QgsFeatureId id, int index, std::string& into) {
-  QgsFeatureRequest request(id);
-  request.setFlags(compat::kNoGeometry);
-  request.setSubsetOfAttributes(QgsAttributeList{index});
-  QgsFeature read;
-  if (!source_->layer().getFeatures(request).nextFeature(read)) {
-    hostFailure("The row is no longer in the layer.");
-  }
-  const QVariant attribute = read.attribute(index);
+  const QVariant attribute = source_->readOne(id, index);
   if (attribute.isNull()) return false;
   if (compat::valueType(attribute) == QMetaType::QString) {
     assignUtf8(into, attribute.toString());
