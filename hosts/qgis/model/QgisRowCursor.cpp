@@ -125,15 +125,21 @@ std::shared_ptr<QgisRow> QgisRowCursor::freeRow() {
   return row;
 }
 
+std::unique_ptr<ReadAhead> QgisRowCursor::directReader(const QgsAttributeList& fields) const {
+  const QgsFeatureRequest& base = source_->request();
+  if (!compat::hasNoFilter(base) || base.limit() >= 0) return nullptr;
+  QgsVectorLayer& layer = source_->layer();
+  std::unique_ptr<ReadAhead> reader = GpkgTextReader::open(layer, fields);
+  if (!reader) reader = PgTextReader::open(layer, fields);
+  return reader;
+}
+
 void QgisRowCursor::startMain() {
   mainStarted_ = true;
   mainFields_ = source_->wanted();
   const QgsFeatureRequest& base = source_->request();
   QgsVectorLayer& layer = source_->layer();
-  if (compat::hasNoFilter(base) && base.limit() < 0) {
-    fast_ = GpkgTextReader::open(layer, mainFields_);
-    if (!fast_) fast_ = PgTextReader::open(layer, mainFields_);
-  }
+  fast_ = directReader(mainFields_);
   mainHeld_.assign(static_cast<size_t>(source_->fieldCount()), QgisRow::Held::Nothing);
   for (int index : mainFields_) {
     mainHeld_[static_cast<size_t>(index)] = QgisRow::Held::Attribute;
@@ -175,12 +181,7 @@ bool QgisRowCursor::readMain(QgisRow& row) {
 bool QgisRowCursor::readTexts(int32_t index) {
   return guarded("Reading the rows", [&] {
     if (probed_ || index < 0 || index >= source_->fieldCount()) return false;
-    const QgsFeatureRequest& base = source_->request();
-    if (!compat::hasNoFilter(base) || base.limit() >= 0) return false;
-    QgsVectorLayer& layer = source_->layer();
-    const QgsAttributeList fields{index};
-    fast_ = GpkgTextReader::open(layer, fields);
-    if (!fast_) fast_ = PgTextReader::open(layer, fields);
+    fast_ = directReader(QgsAttributeList{index});
     if (!fast_) return false;
     source_->want(index);
     probed_ = mainStarted_ = true;

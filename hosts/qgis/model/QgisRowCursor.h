@@ -101,6 +101,9 @@ class QgisRowCursor : public host::ICursor, public host::IFieldTexts {
   bool textThroughQgis(QgsFeatureId id, int index, std::string& into);
 
   std::shared_ptr<QgisRow> freeRow();
+  /// A direct reader of those fields over every row of the layer, where one
+  /// reads exactly what QGIS would (a request without filter or limit).
+  std::unique_ptr<ReadAhead> directReader(const QgsAttributeList& fields) const;
   void startMain();
   /// The main read's next row into `row`; false at the end.
   bool readMain(QgisRow& row);

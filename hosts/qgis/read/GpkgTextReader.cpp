@@ -7,40 +7,16 @@
 #include <qgsproviderregistry.h>
 #include <qgsvectordataprovider.h>
 
+#include "hosts/qgis/common/QgisCompat.h"
 #include "hosts/qgis/common/QgisFailure.h"
 #include "hosts/qgis/common/QgisText.h"
-#include "hosts/qgis/common/QgisCompat.h"
 #include "hosts/qgis/read/MappedReadVfs.h"
+#include "hosts/qgis/read/SqliteStatement.h"
 #include "hosts/qgis/read/SqliteTablePages.h"
 
 namespace corvale::qgis {
 
 namespace {
-
-/// A prepared statement that finalizes itself.
-class Statement {
- public:
-  Statement(sqlite3* db, const std::string& sql) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(statement_);
-      statement_ = nullptr;
-    }
-  }
-  ~Statement() { sqlite3_finalize(statement_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  explicit operator bool() const { return statement_ != nullptr; }
-  sqlite3_stmt* get() const { return statement_; }
-  bool step() { return statement_ && sqlite3_step(statement_) == SQLITE_ROW; }
-  std::string text(int column) const {
-    const auto* text = sqlite3_column_text(statement_, column);
-    return text ? reinterpret_cast<const char*>(text) : std::string();
-  }
-
- private:
-  sqlite3_stmt* statement_ = nullptr;
-};
 
 /// An SQL string literal: `a'b` gives `'a''b'`.
 std::string sqlLiteral(std::string_view text) {
@@ -77,10 +53,10 @@ std::optional<std::string> tableOf(sqlite3* db, const QString& layerName) {
     sql += " AND c.table_name = " + sqlLiteral(utf8Of(layerName)) + " COLLATE NOCASE";
   } else {
     // A source that names no table opens the file's only one.
-    Statement count(db, "SELECT count(*) FROM gpkg_contents");
+    SqliteStatement count(db, "SELECT count(*) FROM gpkg_contents");
     if (!count.step() || sqlite3_column_int64(count.get(), 0) != 1) return std::nullopt;
   }
-  Statement tables(db, sql);
+  SqliteStatement tables(db, sql);
   if (!tables.step()) return std::nullopt;
   std::string table = tables.text(0);
   if (tables.step()) return std::nullopt;
@@ -93,8 +69,8 @@ std::optional<std::string> tableOf(sqlite3* db, const QString& layerName) {
  * integer); nothing for any other table.
  */
 std::optional<std::string> featureIdColumn(sqlite3* db, const std::string& table) {
-  Statement columns(db, "SELECT name, type FROM pragma_table_info(" + sqlLiteral(table) +
-                            ") WHERE pk > 0");
+  SqliteStatement columns(
+      db, "SELECT name, type FROM pragma_table_info(" + sqlLiteral(table) + ") WHERE pk > 0");
   if (!columns.step()) return std::nullopt;
   std::string column = columns.text(0);
   if (QString::fromUtf8(columns.text(1).c_str()).compare(QLatin1String("INTEGER"),
@@ -104,8 +80,8 @@ std::optional<std::string> featureIdColumn(sqlite3* db, const std::string& table
   }
   // A primary key that is not the rowid (WITHOUT ROWID, INTEGER PRIMARY KEY
   // DESC) has an index of its own.
-  Statement keyIndex(db, "SELECT 1 FROM pragma_index_list(" + sqlLiteral(table) +
-                             ") WHERE origin = 'pk'");
+  SqliteStatement keyIndex(
+      db, "SELECT 1 FROM pragma_index_list(" + sqlLiteral(table) + ") WHERE origin = 'pk'");
   if (!keyIndex || keyIndex.step()) return std::nullopt;
   return column;
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "hosts/qgis/read/SqliteStatement.h"
+
 namespace corvale::qgis {
 
 namespace {
@@ -44,20 +46,6 @@ inline size_t varint(const unsigned char* p, size_t room, uint64_t& value) {
   return longVarint(p, room, value);
 }
 
-/// A prepared statement that finalizes itself.
-struct Statement {
-  Statement(sqlite3* db, const char* sql) {
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(statement);
-      statement = nullptr;
-    }
-  }
-  ~Statement() { sqlite3_finalize(statement); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  sqlite3_stmt* statement = nullptr;
-};
-
 bool sameName(const unsigned char* a, const std::string& b) {
   return a && sqlite3_stricmp(reinterpret_cast<const char*>(a), b.c_str()) == 0;
 }
@@ -91,12 +79,13 @@ std::unique_ptr<SqliteTablePages> SqliteTablePages::open(sqlite3* db, const std:
   // The first read holds the file until COMMIT, a hot journal rolled back.
   int64_t root = 0;
   {
-    Statement master(db, "SELECT rootpage FROM sqlite_master WHERE type = 'table' AND name = ?1");
-    if (!master.statement) return nullptr;
-    sqlite3_bind_text(master.statement, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-    if (sqlite3_step(master.statement) != SQLITE_ROW) return nullptr;
-    root = sqlite3_column_int64(master.statement, 0);
-    if (sqlite3_step(master.statement) != SQLITE_DONE) return nullptr;
+    SqliteStatement master(db,
+                           "SELECT rootpage FROM sqlite_master WHERE type = 'table' AND name = ?1");
+    if (!master) return nullptr;
+    sqlite3_bind_text(master.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(master.get()) != SQLITE_ROW) return nullptr;
+    root = sqlite3_column_int64(master.get(), 0);
+    if (sqlite3_step(master.get()) != SQLITE_DONE) return nullptr;
   }
 
   // A column's place in the record is its number only where no column is hidden or generated.
@@ -104,12 +93,13 @@ std::unique_ptr<SqliteTablePages> SqliteTablePages::open(sqlite3* db, const std:
   std::vector<bool> found(columns.size(), false);
   bool idFound = false;
   {
-    Statement info(db, "SELECT cid, name, hidden, dflt_value, pk FROM pragma_table_xinfo(?1)");
-    if (!info.statement) return nullptr;
-    sqlite3_bind_text(info.statement, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    SqliteStatement info(db,
+                         "SELECT cid, name, hidden, dflt_value, pk FROM pragma_table_xinfo(?1)");
+    if (!info) return nullptr;
+    sqlite3_bind_text(info.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     int result;
-    while ((result = sqlite3_step(info.statement)) == SQLITE_ROW) {
-      sqlite3_stmt* s = info.statement;
+    while ((result = sqlite3_step(info.get())) == SQLITE_ROW) {
+      sqlite3_stmt* s = info.get();
       const int64_t cid = sqlite3_column_int64(s, 0);
       const unsigned char* name = sqlite3_column_text(s, 1);
       if (sqlite3_column_int64(s, 2) != 0 || cid < 0) return nullptr;
