@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "runtime/Failure.h"
+#include "runtime/KeptBytes.h"
 #include "runtime/SortKeys.h"
 #include "runtime/TextRules.h"
 
@@ -190,35 +191,32 @@ std::string Collation::sortKey(std::string_view text) {
 
 namespace {
 
-/// The sort keys of texts[begin, end), kept one after another in `bytes`.
-std::vector<SortKeyEntry> sortEntries(const std::vector<std::string>& texts, size_t begin, size_t end,
-                                   std::string& bytes) {
+/// The sort entries of texts[begin, end), their keys kept in `keys`. Each
+/// entry points at its key as soon as the key is made: the keys never move.
+std::vector<SortKeyEntry> sortEntries(const std::vector<std::string>& texts, size_t begin,
+                                      size_t end, KeptBytes& keys) {
   std::vector<SortKeyEntry> entries(end - begin);
-  std::vector<size_t> offsets(end - begin);
-  bytes.clear();
+  std::string key;
   for (size_t i = begin; i < end; ++i) {
-    const size_t offset = bytes.size();
-    appendSortKey(texts[i], bytes);
-    offsets[i - begin] = offset;
-    entries[i - begin].keySize = bytes.size() - offset;
-    entries[i - begin].position = i;
-  }
-  // Pointers only once the buffer has stopped growing.
-  for (size_t k = 0; k < entries.size(); ++k) {
-    SortKeyEntry& entry = entries[k];
-    entry.key = reinterpret_cast<const uint8_t*>(bytes.data()) + offsets[k];
+    key.clear();
+    appendSortKey(texts[i], key);
+    SortKeyEntry& entry = entries[i - begin];
+    entry.key = reinterpret_cast<const uint8_t*>(keys.keep(key));
+    entry.keySize = key.size();
+    entry.position = i;
     entry.setPrefix();
   }
   return entries;
 }
-
 
 }  // namespace
 
 std::vector<size_t> Collation::order(const std::vector<std::string>& texts) {
   const size_t n = texts.size();
   const SortKeyEntryLess less{&texts};
-  std::string lowerKeys, upperKeys;
+  // Blocks below the allocator's threshold for mappings of their own: when
+  // they are freed, the sorted copies of the texts reuse their memory.
+  KeptBytes lowerKeys(size_t{1} << 16), upperKeys(size_t{1} << 16);
   std::vector<size_t> positions(n);
   if (n < kParallelSortKeys) {
     std::vector<SortKeyEntry> sorted = sortEntries(texts, 0, n, lowerKeys);

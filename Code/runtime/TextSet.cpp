@@ -10,7 +10,6 @@ namespace corvale {
 
 namespace {
 constexpr unsigned kFirstBits = 10;
-constexpr size_t kBlockBytes = size_t{1} << 20;
 
 constexpr uint64_t kMultiplier1 = 0x9E3779B97F4A7C15ull;
 constexpr uint64_t kMultiplier2 = 0xC2B2AE3D27D4EB4Full;
@@ -34,7 +33,7 @@ uint64_t finish(uint64_t h) {
 }
 }  // namespace
 
-TextSet::TextSet() : slots_(size_t{1} << kFirstBits), bits_(kFirstBits) {}
+TextSet::TextSet() : slots_(size_t{1} << kFirstBits), bits_(kFirstBits), kept_(size_t{1} << 20) {}
 
 TextSet::~TextSet() = default;
 
@@ -99,7 +98,7 @@ bool TextSet::insert(std::string_view text, uint64_t hash) {
   Slot& slot = slots_[at];
   slot.tag = static_cast<uint32_t>(hash >> 32);
   slot.size = static_cast<uint32_t>(text.size());
-  slot.text = keep(text);
+  slot.text = kept_.keep(text);
   ++size_;
   return true;
 }
@@ -134,21 +133,6 @@ void TextSet::prefetchText(uint64_t hash) const {
 #else
   (void)hash;
 #endif
-}
-
-const char* TextSet::keep(std::string_view text) {
-  // Even the empty text gets a place of its own: a slot's null pointer means "free".
-  if (!free_ || text.size() > freeBytes_) {
-    const size_t bytes = std::max(kBlockBytes, text.size());
-    blocks_.push_back(std::make_unique<char[]>(bytes));
-    free_ = blocks_.back().get();
-    freeBytes_ = bytes;
-  }
-  char* copy = free_;
-  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
-  free_ += text.size();
-  freeBytes_ -= text.size();
-  return copy;
 }
 
 void TextSet::grow() {

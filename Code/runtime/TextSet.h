@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/KeptBytes.h"
+
 namespace corvale {
 
 /**
@@ -72,17 +74,14 @@ class TextSet {
   }
   /// The slot that holds the text, or the free slot where it belongs.
   size_t find(std::string_view text, uint64_t hash) const;
-  /// Copies a text into the blocks.
-  const char* keep(std::string_view text);
   void grow();
 
   std::vector<Slot> slots_;
   /// log2 of the number of slots; a probe begins at the hash's upper `bits_` bits.
   unsigned bits_;
   size_t size_ = 0;
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  char* free_ = nullptr;
-  size_t freeBytes_ = 0;
+  /// The texts the slots point at.
+  KeptBytes kept_;
   mutable size_t collisions_ = 0;
   mutable size_t extraProbes_ = 0;
 };

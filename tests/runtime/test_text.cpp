@@ -209,6 +209,15 @@ TEST(CollationOrder, ALargeSortSplitAcrossThreadsAgreesWithCompare) {
   for (int i = 0; i < 30000; ++i) {
     names.push_back(stems[static_cast<size_t>(i) % stems.size()] +
                     std::to_string((i * 7919) % 5003));
+    // Two texts whose keys are longer than the blocks keys are kept in, alike
+    // but for their last letter (whose case puts them the other way round in
+    // byte order), one in each half.
+    if (i == 3 || i == 29000) {
+      std::string longText;
+      for (int k = 0; k < 10000; ++k)
+        longText += "Thornwick ";
+      names.push_back(longText + (i == 3 ? "B" : "a"));
+    }
   }
   std::vector<std::string> expected = names;
   std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
