@@ -43,13 +43,15 @@ class TextBatch {
  private:
   /// 24 bytes: a batch's texts stay below 4 GiB (addText checks).
   struct Value {
-    uint64_t hash = 0;
-    uint32_t offset = 0;
-    uint32_t size = 0;
-    bool null = false;
-    bool plain = false;
+    Value(uint64_t textHash, uint32_t at, uint32_t bytes, bool isNull, bool isPlain)
+        : hash(textHash), offset(at), size(bytes), null(isNull), plain(isPlain) {}
+    uint64_t hash;
+    uint32_t offset;
+    uint32_t size;
+    bool null;
+    bool plain;
   };
-  void add(const Value& value);
+  void add(uint64_t hash, uint32_t offset, uint32_t size, bool null, bool plain);
   size_t fields_;
   std::vector<int64_t> ids_;
   std::vector<Value> values_;
