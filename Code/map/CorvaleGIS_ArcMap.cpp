@@ -139,7 +139,13 @@ void lookUpBlock(const FieldTexts& block, TextSet& seen, IListBox& list,
   for (size_t i = 0; i < rows && i < kDepth; ++i)
     if (block.texts[i]) seen.prefetchSlot(hash[i]);
   for (size_t i = 0; i < rows; ++i) {
-    if (i + kDepth < rows && block.texts[i + kDepth]) seen.prefetchSlot(hash[i + kDepth]);
+    if (i + kDepth < rows && block.texts[i + kDepth]) {
+      seen.prefetchSlot(hash[i + kDepth]);
+      // The text itself was written on another thread, most likely on the other core.
+#if defined(__GNUC__) || defined(__clang__)
+      __builtin_prefetch(block.texts[i + kDepth]->data());
+#endif
+    }
     if (i + kDepth - kTextLag < rows && block.texts[i + kDepth - kTextLag]) {
       seen.prefetchText(hash[i + kDepth - kTextLag]);
     }
