@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <string>
 
 namespace corvale {
@@ -196,19 +197,32 @@ host::Rgb Picture::pixel(int32_t x, int32_t y) const {
 }
 
 const Picture* findPicture(std::string_view name) {
-  static const std::map<std::string, Picture, std::less<>> pictures = {
-      {"toolbar", draw(kToolbar)},
-      {"logo", draw(kToolbar, 3)},
-      {"go", draw(kGo)},
-      {"help", draw(kHelp)},
-      {"cancel", draw(kCancel)},
-      {"continue", draw(kContinue)},
-      {"configure", draw(kConfigure)},
-      {"helpbackground", drawHelpBackground()},
-      {"pointer", draw(kPointer)},
+  // Each picture is drawn the first time it is asked for, so that a window
+  // pays only for its own pictures (the help window's background is the one
+  // that takes long). A drawn picture stays where it is for the process's life.
+  struct Known {
+    std::string_view name;
+    Picture (*draw)();
   };
-  auto found = pictures.find(name);
-  return found == pictures.end() ? nullptr : &found->second;
+  static constexpr std::array<Known, 9> kKnown = {{
+      {"toolbar", [] { return draw(kToolbar); }},
+      {"logo", [] { return draw(kToolbar, 3); }},
+      {"go", [] { return draw(kGo); }},
+      {"help", [] { return draw(kHelp); }},
+      {"cancel", [] { return draw(kCancel); }},
+      {"continue", [] { return draw(kContinue); }},
+      {"configure", [] { return draw(kConfigure); }},
+      {"helpbackground", [] { return drawHelpBackground(); }},
+      {"pointer", [] { return draw(kPointer); }},
+  }};
+  static std::array<std::once_flag, kKnown.size()> once;
+  static std::array<Picture, kKnown.size()> drawn;
+  for (size_t i = 0; i < kKnown.size(); ++i) {
+    if (kKnown[i].name != name) continue;
+    std::call_once(once[i], [i] { drawn[i] = kKnown[i].draw(); });
+    return &drawn[i];
+  }
+  return nullptr;
 }
 
 std::vector<uint8_t> deviceIndependentBitmap(const Picture& picture) {
