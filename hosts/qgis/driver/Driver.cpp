@@ -6,10 +6,11 @@
 #include <sys/resource.h>
 
 #include <QAbstractButton>
-#include <QElapsedTimer>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -114,6 +115,13 @@ bool Driver::open() {
   canvas_->setFixedSize(1024, 768);
   canvas_->setCanvasColor(Qt::white);
   mainWindow_->setCentralWidget(canvas_);
+  // QGIS's status bar always holds its own widgets (the coordinate box among
+  // them), taller than a progress bar: showing the command's progress there
+  // does not make the window grow. An empty status bar would, and every first
+  // progress of a session would pay for a new, larger window surface.
+  auto* coordinates = new QLineEdit(QStringLiteral("0,0"));
+  coordinates->setReadOnly(true);
+  mainWindow_->statusBar()->addPermanentWidget(coordinates);
   mainWindow_->statusBar()->show();
   bridge_ = std::make_unique<QgsLayerTreeMapCanvasBridge>(project->layerTreeRoot(), canvas_);
   if (project->crs().isValid()) canvas_->setDestinationCrs(project->crs());
