@@ -11,6 +11,7 @@
 
 #include "errors/ErrorHandling.h"
 #include "host/Services.h"
+#include "runtime/Prefetch.h"
 #include "runtime/Text.h"
 #include "runtime/TextSet.h"
 #include "state/ProductState.h"
@@ -142,9 +143,7 @@ void lookUpBlock(const FieldTexts& block, TextSet& seen, IListBox& list,
     if (i + kDepth < rows && block.texts[i + kDepth]) {
       seen.prefetchSlot(hash[i + kDepth]);
       // The text itself was written on another thread, most likely on the other core.
-#if defined(__GNUC__) || defined(__clang__)
-      __builtin_prefetch(block.texts[i + kDepth]->data());
-#endif
+      prefetch(block.texts[i + kDepth]->data());
     }
     if (i + kDepth - kTextLag < rows && block.texts[i + kDepth - kTextLag]) {
       seen.prefetchText(hash[i + kDepth - kTextLag]);
@@ -303,8 +302,9 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
     const auto room = static_cast<size_t>(std::clamp<int32_t>(features, 0, kSeenSetRoom));
     // A cursor that hands out the field's texts a block of rows at a time
     // gives the same rows in the same order without a row object per row.
-    if (isA<IFieldTexts>(cursor) && query<IFieldTexts>(cursor)->readTexts(index)) {
-      seen.reserve(room);
+    const bool inBlocks = isA<IFieldTexts>(cursor) && query<IFieldTexts>(cursor)->readTexts(index);
+    seen.reserve(room);
+    if (inBlocks) {
       auto blocks = query<IFieldTexts>(cursor);
       FieldTexts block;
       std::vector<uint64_t> hashes;
@@ -315,7 +315,6 @@ void LoadListWithUniqueFieldValues(const std::string& layerName, const std::stri
       progress->hide();
       return;
     }
-    seen.reserve(room);
     std::string scratch;
     DistinctTexts distinct(seen, list);
     // The rows read before a failure are all looked up before it is reported:

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "runtime/Failure.h"
+#include "runtime/Prefetch.h"
 #include "runtime/SortKeys.h"
 #include "runtime/Text.h"
 
@@ -37,10 +38,8 @@ std::vector<std::string> copyInOrder(const std::vector<std::string>& texts,
   auto copy = [&](size_t from, size_t to) {
     constexpr size_t kObjectAhead = 16, kTextAhead = 8;
     for (size_t k = from; k < to; ++k) {
-#if defined(__GNUC__) || defined(__clang__)
-      if (k + kObjectAhead < to) __builtin_prefetch(&texts[order[k + kObjectAhead]]);
-      if (k + kTextAhead < to) __builtin_prefetch(texts[order[k + kTextAhead]].data());
-#endif
+      if (k + kObjectAhead < to) prefetch(&texts[order[k + kObjectAhead]]);
+      if (k + kTextAhead < to) prefetch(texts[order[k + kTextAhead]].data());
       copies[k] = texts[order[k]];
     }
   };
@@ -52,6 +51,13 @@ std::vector<std::string> copyInOrder(const std::vector<std::string>& texts,
     upperHalf.get();
   }
   return copies;
+}
+
+int32_t positionInOrder(const std::vector<size_t>& order, int32_t position) {
+  for (size_t k = 0; k < order.size() && position >= 0; ++k) {
+    if (static_cast<int32_t>(order[k]) == position) return static_cast<int32_t>(k);
+  }
+  return -1;
 }
 
 bool TextList::settle() {
@@ -66,16 +72,8 @@ bool TextList::settle() {
   // The entries are copied, not moved, into their new order: the copies then
   // lie in memory in list order, and a pass over the list (the search of
   // "Go") reads memory in sequence instead of jumping for every entry.
-  std::vector<std::string> sorted = copyInOrder(entries_, order);
-  int32_t selected = -1;
-  for (size_t k = 0; k < order.size() && selected_ >= 0; ++k) {
-    if (static_cast<int32_t>(order[k]) == selected_) {
-      selected = static_cast<int32_t>(k);
-      break;
-    }
-  }
-  entries_ = std::move(sorted);
-  selected_ = selected;
+  entries_ = copyInOrder(entries_, order);
+  selected_ = positionInOrder(order, selected_);
   return true;
 }
 

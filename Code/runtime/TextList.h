@@ -16,6 +16,10 @@ namespace corvale {
 std::vector<std::string> copyInOrder(const std::vector<std::string>& texts,
                                      const std::vector<size_t>& order);
 
+/// Where the entry that was at `position` is after reordering by `order`
+/// (order[k] is the old position of the k-th); -1 stays -1.
+int32_t positionInOrder(const std::vector<size_t>& order, int32_t position);
+
 /**
  * The entries of a list control and its selection. A sorted list takes
  * appends in bulk and sorts once, when it is next read, in collation order

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "runtime/Failure.h"
+#include "runtime/Prefetch.h"
 
 namespace corvale {
 
@@ -120,19 +121,11 @@ void TextSet::reserve(size_t texts) {
 }
 
 void TextSet::prefetchSlot(uint64_t hash) const {
-#if defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(&slots_[firstSlot(hash)]);
-#else
-  (void)hash;
-#endif
+  prefetch(&slots_[firstSlot(hash)]);
 }
 
 void TextSet::prefetchText(uint64_t hash) const {
-#if defined(__GNUC__) || defined(__clang__)
-  if (const char* text = slots_[firstSlot(hash)].text) __builtin_prefetch(text);
-#else
-  (void)hash;
-#endif
+  if (const char* text = slots_[firstSlot(hash)].text) prefetch(text);
 }
 
 void TextSet::grow() {

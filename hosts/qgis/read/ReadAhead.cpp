@@ -5,6 +5,7 @@
 
 #include "hosts/qgis/common/QgisFailure.h"
 #include "hosts/qgis/common/QgisText.h"
+#include "runtime/Prefetch.h"
 #include "runtime/TextSet.h"
 
 namespace corvale::qgis {
@@ -24,30 +25,10 @@ void TextBatch::clear() {
   bytes_.clear();
 }
 
-namespace {
-/**
- * Asks for the cache line at p with the intent to write it. A batch was last
- * read on the caller's thread, often on the other core: a plain write to it
- * waits for that core to give the line up, and the processor's writes, which
- * leave in order, wait behind it. Asked for early, the line is this core's
- * by the time it is written. (Processors that do not know the instruction
- * take it for a no-op.)
- */
-inline void prefetchForWrite(const void* p) {
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-  // PREFETCHW itself: the compiler's own prefetch asks only to read unless
-  // the whole build targets processors that know this instruction.
-  asm volatile("prefetchw %0" : : "m"(*static_cast<const char*>(p)));
-#elif defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(p, 1);
-#else
-  (void)p;
-#endif
-}
-}  // namespace
-
 void TextBatch::add(uint64_t hash, uint32_t offset, uint32_t size, bool null, bool plain) {
-  // About 18 lines ahead: some microseconds of reading, longer than a line takes to come over.
+  // A batch was last read on the caller's thread, often on the other core:
+  // its lines are claimed for writing ahead of time (prefetchForWrite),
+  // about 18 lines ahead: some microseconds of reading, longer than a line takes to come over.
   constexpr size_t kAhead = 48;
   if (values_.size() + kAhead < values_.capacity())
     prefetchForWrite(values_.data() + values_.size() + kAhead);

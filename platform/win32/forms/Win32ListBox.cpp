@@ -90,14 +90,7 @@ bool Win32ListBox::settle() {
   // The entries are copied into their new order, which then lies in memory in
   // list order for the passes of a search.
   std::vector<std::string> sorted = copyInOrder(all, order);
-  const int32_t selected = entries_.selectedIndex();
-  int32_t stillSelected = -1;
-  for (size_t k = 0; k < order.size() && selected >= 0; ++k) {
-    if (static_cast<int32_t>(order[k]) == selected) {
-      stillSelected = static_cast<int32_t>(k);
-      break;
-    }
-  }
+  const int32_t stillSelected = positionInOrder(order, entries_.selectedIndex());
   entries_.clear();
   for (std::string& text : sorted)
     entries_.append(std::move(text));
